@@ -1,0 +1,53 @@
+#pragma once
+#include <cstdint>
+
+#include "platform/desktop.h"
+#include "platform/poll_timer.h"
+#include "platform/port_io.h"
+
+namespace zeph {
+
+// 1..4 select a launch button; any other value means no press.
+using ButtonCode = int;
+
+enum class ChipsetVariant { kSis, kExtendedBank };
+
+namespace chipset {
+constexpr uint16_t kPciAddressPort = 0xCF8;
+constexpr uint16_t kPciDataPort = 0xCFC;
+constexpr uint32_t kPciHostBridgeVendor = 0x80000000;  // enable, bus 0, dev 0, fn 0, reg 0
+constexpr uint16_t kSisVendorId = 0x1039;
+
+constexpr uint16_t kCmosIndexPort = 0x70;
+constexpr uint16_t kCmosDataPort = 0x71;
+constexpr uint8_t kSisButtonRegister = 0x7B;
+
+constexpr uint16_t kExtIndexPort = 0x72;
+constexpr uint16_t kExtDataPort = 0x73;
+constexpr uint8_t kExtButtonRegister = 0xE0;
+}  // namespace chipset
+
+// Reads the launch-button code the firmware left in CMOS, confirming and
+// acknowledging a press. Keeps no state between calls.
+class ButtonReader {
+ public:
+  // After this many failed read-backs of an acknowledgement the press is dropped.
+  static constexpr uint32_t kReadBackLimit = 0x8000000;
+  static constexpr unsigned kConfirmSleepMs = 5;
+
+  ButtonReader(IPortIO& ports, ISleeper& sleeper) : m_ports(ports), m_sleeper(sleeper) {}
+
+  ButtonCode ReadCode(IPollTimer& timer);
+  ChipsetVariant ProbeVariant();
+
+ private:
+  uint32_t ReadRegister(uint16_t indexPort, uint16_t dataPort, uint8_t reg);
+  void WriteRegister(uint16_t indexPort, uint16_t dataPort, uint8_t reg, uint32_t value);
+  ButtonCode ReadSis(IPollTimer& timer);
+  ButtonCode ReadExtendedBank();
+
+  IPortIO& m_ports;
+  ISleeper& m_sleeper;
+};
+
+}  // namespace zeph

@@ -1,0 +1,40 @@
+#pragma once
+#include <string>
+
+#include "monitor/button_reader.h"
+#include "platform/desktop.h"
+#include "platform/program_starter.h"
+#include "settings/slot_store.h"
+
+namespace zeph {
+
+constexpr const char* kLaunchErrorCaption = "WinExec() error call";
+constexpr size_t kCommandLineMax = 255;
+
+// The command line a button starts, cut to 255 characters; empty for no press.
+std::string ComposeCommandLine(const SlotStore& slots, ButtonCode code);
+// A program path as it must stand first on a command line: quoted when it holds a
+// space, so that "C:\Program Files\x.exe" cannot start "C:\Program.exe".
+std::string QuoteProgramPath(const std::string& path);
+// The text shown for a failed start, or null when the value is not reported.
+const char* LaunchFailureText(uint32_t startResult);
+
+// One poll tick, from the CMOS register to a started program.
+class LaunchDispatch {
+ public:
+  LaunchDispatch(SlotStore& slots, ButtonReader& reader, IProgramStarter& starter,
+                 IWindowFinder& windows, IMessageBox& boxes)
+      : m_slots(slots), m_reader(reader), m_starter(starter), m_windows(windows), m_boxes(boxes) {}
+
+  // Returns the code that was read (0 for no press).
+  ButtonCode OnPollTick(bool& firstRun, IPollTimer& timer);
+
+ private:
+  SlotStore& m_slots;
+  ButtonReader& m_reader;
+  IProgramStarter& m_starter;
+  IWindowFinder& m_windows;
+  IMessageBox& m_boxes;
+};
+
+}  // namespace zeph

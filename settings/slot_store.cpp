@@ -1,0 +1,122 @@
+#include "settings/slot_store.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+namespace zeph {
+
+std::array<uint8_t, kSlotValueBytes> EncodeSlotValue(const std::string& text) {
+  std::array<uint8_t, kSlotValueBytes> bytes{};
+  const size_t n = std::min(text.size(), kSlotMaxChars);
+  std::memcpy(bytes.data(), text.data(), n);
+  return bytes;
+}
+
+std::string DecodeSlotValue(const RegValue& value) {
+  // Another program may have stored anything here: only string types count,
+  // and the data need not be terminated.
+  if (value.type != kRegSz && value.type != kRegExpandSz && value.type != kRegMultiSz) return {};
+  const auto* begin = reinterpret_cast<const char*>(value.data.data());
+  const size_t limit = std::min(value.data.size(), kSlotMaxChars);
+  const auto* end = std::find(begin, begin + limit, '\0');
+  return std::string(begin, end);
+}
+
+SlotStore::SlotStore(IRegistry& registry, IWindowFinder& windows)
+    : m_registry(registry),
+      m_windows(windows),
+      m_slots{{{"S1", {}, {}}, {"S2", {}, {}}, {"S3", {}, {}}, {"S4", {}, {}}}} {}
+
+ButtonSlot& SlotStore::Slot(int n) {
+  assert(n >= 1 && n <= 4);
+  return m_slots[static_cast<size_t>(n - 1)];
+}
+
+const ButtonSlot& SlotStore::Slot(int n) const {
+  assert(n >= 1 && n <= 4);
+  return m_slots[static_cast<size_t>(n - 1)];
+}
+
+const char* SlotStore::DefaultText(int n) {
+  switch (n) {
+    case kSlotBrowser: return kDefaultBrowser;
+    case kSlotAddress1: return kDefaultAddress;
+    case kSlotMailer: return kDefaultMailer;
+    default: return nullptr;
+  }
+}
+
+std::string SlotStore::ReadSlot(int n) {
+  if (n < 1 || n > 4) return {};
+  auto key = m_registry.Open(kSlotKeyPath);
+  if (!key) return {};
+  auto value = key->Query(Slot(n).name);
+  return value ? DecodeSlotValue(*value) : std::string();
+}
+
+bool SlotStore::Store(IRegistryKey& key, int n) {
+  const auto bytes = EncodeSlotValue(Slot(n).current);
+  return key.Set(Slot(n).name, kRegSz, bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+void SlotStore::WriteSlot(const char* name) {
+  for (int n = 1; n <= 4; ++n) {
+    if (std::strcmp(name, Slot(n).name) != 0) continue;
+    if (auto key = m_registry.Open(kSlotKeyPath)) Store(*key, n);
+    return;
+  }
+}
+
+void SlotStore::SaveAll() {
+  for (int n = 1; n <= 4; ++n) {
+    Slot(n).current = Slot(n).pending;
+    WriteSlot(Slot(n).name);
+  }
+}
+
+void SlotStore::EnsureKey() { m_registry.Create(kSlotKeyPath); }
+
+void SlotStore::Reload(int n) {
+  Slot(n).pending = ReadSlot(n);
+  Slot(n).current = Slot(n).pending;
+}
+
+void SlotStore::Refresh(bool& firstRun) {
+  // Runs once a second for the life of the program, so it keeps the key open for
+  // the whole tick, reads each value once, and rewrites only a value whose stored
+  // form differs from what it would write. The registry ends up holding exactly
+  // what a full rewrite of all four values would leave.
+  auto key = m_registry.Create(kSlotKeyPath);
+  std::array<std::optional<RegValue>, 4> stored;
+  std::array<std::string, 4> texts;
+  for (int n = 1; n <= 4; ++n) {
+    if (key) stored[n - 1] = key->Query(Slot(n).name);
+    if (stored[n - 1]) texts[n - 1] = DecodeSlotValue(*stored[n - 1]);
+  }
+
+  // While the Properties dialog is open its edits live in the current texts.
+  if (!m_windows.TitleExists(kPropertiesTitle)) {
+    for (int n = 1; n <= 4; ++n) Slot(n).current = texts[n - 1];
+  }
+  if (firstRun) {
+    for (int n = 1; n <= 4; ++n) {
+      Slot(n).pending = texts[n - 1];
+      Slot(n).current = Slot(n).pending;
+    }
+    firstRun = false;
+  }
+
+  for (int n = 1; n <= 4; ++n) {
+    ButtonSlot& slot = Slot(n);
+    if (const char* fallback = DefaultText(n); fallback && slot.current.empty()) slot.current = fallback;
+    if (!key) continue;
+    const auto bytes = EncodeSlotValue(slot.current);
+    const auto& old = stored[n - 1];
+    const bool same = old && old->type == kRegSz && old->data.size() == bytes.size() &&
+                      std::equal(bytes.begin(), bytes.end(), old->data.begin());
+    if (!same) Store(*key, n);
+  }
+}
+
+}  // namespace zeph

@@ -1,0 +1,124 @@
+#pragma once
+// Recording fakes of the platform interfaces for the window-free code.
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+#include "platform/poll_timer.h"
+#include "platform/program_starter.h"
+#include "platform/registry.h"
+
+namespace zeph::fake {
+
+// An in-memory HKEY_CURRENT_USER that counts what is asked of it.
+class Registry : public IRegistry {
+ public:
+  std::map<std::string, std::map<std::string, RegValue>> keys;
+  bool failWrites = false;
+  bool failCreate = false;
+  int calls = 0;   // create, open, query, set and close alike
+  int writes = 0;  // successful sets
+  std::vector<std::string> setLog;  // value names, in the order they were written
+
+  bool HasKey(const std::string& path) const { return keys.count(path) != 0; }
+  const RegValue* Value(const std::string& path, const std::string& name) const {
+    auto k = keys.find(path);
+    if (k == keys.end()) return nullptr;
+    auto v = k->second.find(name);
+    return v == k->second.end() ? nullptr : &v->second;
+  }
+  void Put(const std::string& path, const std::string& name, uint32_t type, std::vector<uint8_t> data) {
+    keys[path][name] = RegValue{type, std::move(data)};
+  }
+  void PutString(const std::string& path, const std::string& name, const std::string& text) {
+    std::vector<uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    Put(path, name, kRegSz, std::move(data));
+  }
+
+  std::unique_ptr<IRegistryKey> Create(const std::string& path) override {
+    ++calls;
+    if (failCreate) return nullptr;
+    keys[path];
+    return std::make_unique<Key>(*this, path);
+  }
+  std::unique_ptr<IRegistryKey> Open(const std::string& path) override {
+    ++calls;
+    if (!HasKey(path)) return nullptr;
+    return std::make_unique<Key>(*this, path);
+  }
+
+ private:
+  class Key : public IRegistryKey {
+   public:
+    Key(Registry& reg, std::string path) : m_reg(reg), m_path(std::move(path)) {}
+    ~Key() override { ++m_reg.calls; }
+    std::optional<RegValue> Query(const char* name) override {
+      ++m_reg.calls;
+      const RegValue* v = m_reg.Value(m_path, name);
+      return v ? std::optional<RegValue>(*v) : std::nullopt;
+    }
+    bool Set(const char* name, uint32_t type, const uint8_t* data, uint32_t size) override {
+      ++m_reg.calls;
+      if (m_reg.failWrites) return false;
+      ++m_reg.writes;
+      m_reg.setLog.push_back(name);
+      m_reg.keys[m_path][name] = RegValue{type, std::vector<uint8_t>(data, data + size)};
+      return true;
+    }
+
+   private:
+    Registry& m_reg;
+    std::string m_path;
+  };
+};
+
+class Windows : public IWindowFinder {
+ public:
+  std::set<std::string> titles;
+  std::set<std::string> classes;
+  bool TitleExists(const char* title) override { return titles.count(title) != 0; }
+  bool ClassExists(const char* name) override { return classes.count(name) != 0; }
+};
+
+struct Box {
+  std::string text, caption;
+  unsigned flags;
+};
+
+class MessageBoxes : public IMessageBox {
+ public:
+  std::vector<Box> shown;
+  int Show(const char* text, const char* caption, unsigned flags) override {
+    shown.push_back({text, caption, flags});
+    return 1;
+  }
+};
+
+class Starter : public IProgramStarter {
+ public:
+  std::vector<std::string> started;
+  std::vector<int> shows;
+  uint32_t result = 33;
+  uint32_t Start(const std::string& commandLine, int show) override {
+    started.push_back(commandLine);
+    shows.push_back(show);
+    return result;
+  }
+};
+
+class Timer : public IPollTimer {
+ public:
+  std::vector<unsigned> periods;
+  void SetPeriod(unsigned ms) override { periods.push_back(ms); }
+};
+
+class Sleeper : public ISleeper {
+ public:
+  std::vector<unsigned> sleeps;
+  void Sleep(unsigned ms) override { sleeps.push_back(ms); }
+};
+
+}  // namespace zeph::fake

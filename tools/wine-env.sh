@@ -1,0 +1,36 @@
+# Sourced by the scripts that run our programs under Wine.
+export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} LANG=C.UTF-8 LC_ALL=C.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+zeph_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+zeph_template="$zeph_root/build/wine-template"
+
+# A ready 32-bit prefix, made once and copied for each run (a copy takes a second,
+# a new prefix ten).
+zeph_make_template() {
+  [ -f "$zeph_template/.ready" ] && return 0
+  rm -rf "$zeph_template" && mkdir -p "$zeph_template"
+  (
+    export WINEPREFIX="$zeph_template"
+    DISPLAY= wineboot -i >/dev/null 2>&1
+    # A crash must end the process, not wait for someone to close winedbg.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+  )
+  touch "$zeph_template/.ready"
+}
+
+# Makes a throwaway prefix and exports WINEPREFIX.
+zeph_new_prefix() {
+  zeph_make_template
+  WINEPREFIX=$(mktemp -d /tmp/zeph-wine.XXXXXX)
+  cp -a "$zeph_template/." "$WINEPREFIX/"
+  export WINEPREFIX
+}
+
+zeph_end_prefix() {
+  [ -n "${WINEPREFIX:-}" ] || return 0
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  [ "${ZEPH_KEEP_PREFIX:-}" = 1 ] || rm -rf "$WINEPREFIX"
+}
