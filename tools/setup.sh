@@ -8,7 +8,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
-  xvfb xauth xdotool imagemagick x11-utils fonts-wine fonts-liberation
+  xvfb xauth xdotool imagemagick bc x11-utils fonts-wine fonts-liberation
 )
 
 sudo_() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -15,6 +15,8 @@ zeph_make_template() {
     DISPLAY= wineboot -i >/dev/null 2>&1
     # A crash must end the process, not wait for someone to close winedbg.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # No window manager runs under Xvfb: Wine draws captions and frames itself.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
   )
   touch "$zeph_template/.ready"

@@ -9,5 +9,8 @@ source "$(dirname "$0")/wine-env.sh"
 zeph_new_prefix
 trap zeph_end_prefix EXIT
 # The program's own folder, so that it finds PortIO.dll and its companions.
-cd "$(dirname "$1")"
-wine "$@"
+dir=$(cd "$(dirname "$1")" && pwd)
+exe="$dir/$(basename "$1")"
+shift
+cd "$dir"
+timeout --kill-after=10 "${ZEPH_TEST_TIMEOUT:-300}" wine "$exe" "$@"

@@ -1,0 +1,71 @@
+#pragma once
+// Dialogs built from resource templates and run modally. A dialog constructed
+// without a parent is owned by the application's active window, which is
+// disabled for the run; one whose template gives no position is centred over
+// its owner. OK runs the saving data exchange and ends with IDOK; Cancel,
+// Escape and the close box end with IDCANCEL.
+#include <string>
+#include <vector>
+
+#include "framework/wnd.h"
+
+namespace zeph {
+
+class CDialog;
+
+// One direction of a dialog's data exchange.
+class CDataExchange {
+ public:
+  CDataExchange(CDialog& dlg, bool save) : m_dlg(dlg), m_save(save) {}
+  bool Saving() const { return m_save; }
+  bool Failed() const { return m_failed; }
+  // Reports a failed field: focus and select it; the exchange stops there.
+  void Fail(int id);
+  HWND Control(int id) const;
+  CDialog& Dialog() const { return m_dlg; }
+
+ private:
+  CDialog& m_dlg;
+  bool m_save;
+  bool m_failed = false;
+};
+
+// Attaches a member to the control the template created (loading only).
+void DDX_Control(CDataExchange& dx, int id, CWnd& member);
+// Text of a field; maxChars limits the field when loading and fails a longer
+// text when saving (0: no limit).
+void DDX_Text(CDataExchange& dx, int id, std::string& value, int maxChars = 0);
+
+class CDialog : public CWnd {
+ public:
+  explicit CDialog(UINT templateId, HWND parent = nullptr) : m_templateId(templateId), m_parent(parent) {}
+  ~CDialog() override;
+
+  // IDOK, IDCANCEL or another end code; -1 when the dialog could not be created.
+  INT_PTR DoModal();
+  void EndDialog(INT_PTR result);
+  bool UpdateData(bool save);
+  UINT TemplateId() const { return m_templateId; }
+
+  static INT_PTR CALLBACK DlgProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+  ZEPH_DECLARE_MESSAGE_MAP()
+
+ protected:
+  virtual BOOL OnInitDialog();
+  virtual void OnOK();
+  virtual void OnCancel();
+  virtual void DoDataExchange(CDataExchange& dx);
+  LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  friend void DDX_Control(CDataExchange& dx, int id, CWnd& member);
+  void CenterOverOwner();
+
+  UINT m_templateId;
+  HWND m_parent;
+  bool m_templateHasPosition = false;
+  std::vector<CWnd*> m_bound;  // members attached by DDX_Control
+};
+
+}  // namespace zeph

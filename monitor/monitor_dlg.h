@@ -1,0 +1,53 @@
+#pragma once
+#include "framework/controls.h"
+#include "framework/dialog.h"
+#include "monitor/button_reader.h"
+#include "monitor/launch_dispatch.h"
+#include "platform/poll_timer.h"
+#include "platform/win32/win32_desktop.h"
+#include "res/resource.h"
+
+namespace zeph {
+
+// The program's main window in all but name: a small welcome dialog that hides
+// itself on its first paint and from then on runs the poll timer. It adds the
+// tray icon when its window is created and offers the About box on its system
+// menu. Its modal run is the program's message loop.
+class CMonitorDlg : public CDialog, public IPollTimer {
+ public:
+  static constexpr UINT_PTR kPollTimerId = 1;
+
+  // trayWnd owns the tray icon; ports defaults to PortIO.dll.
+  explicit CMonitorDlg(HWND trayWnd, IPortIO* ports = nullptr);
+
+  void SetPeriod(unsigned ms) override;  // the poll timer's period
+  bool FirstRun() const { return m_firstRun; }
+
+  ZEPH_DECLARE_MESSAGE_MAP()
+
+ protected:
+  BOOL OnInitDialog() override;
+  void DoDataExchange(CDataExchange& dx) override;
+
+  LRESULT OnSysCommand(WPARAM wp, LPARAM lp);
+  LRESULT OnPaint(WPARAM wp, LPARAM lp);
+  LRESULT OnQueryDragIcon(WPARAM wp, LPARAM lp);
+  LRESULT OnTimer(WPARAM wp, LPARAM lp);
+  void OnKeyboardAp();
+  LRESULT OnDestroy(WPARAM wp, LPARAM lp);
+  LRESULT OnCreate(WPARAM wp, LPARAM lp);
+  LRESULT OnLButtonDown(WPARAM wp, LPARAM lp);
+
+ private:
+  void ArmAndHide();
+
+  CProgressCtrl m_progress;
+  bool m_firstRun = true;
+  HICON m_hIcon;
+  HWND m_trayWnd;
+  Win32MessageBox m_boxes;
+  ButtonReader m_reader;
+  LaunchDispatch m_dispatch;
+};
+
+}  // namespace zeph

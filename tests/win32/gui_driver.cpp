@@ -1,0 +1,129 @@
+#include "gui_driver.h"
+
+#include <cstdlib>
+#include <vector>
+
+namespace zeph::test {
+
+namespace {
+HWND g_runner = nullptr;
+constexpr UINT kRunMessage = WM_APP + 77;
+
+LRESULT CALLBACK RunnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == kRunMessage) {
+    auto* fn = reinterpret_cast<std::function<void()>*>(lp);
+    (*fn)();
+    if (wp) delete fn;  // posted: ours to free
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
+}  // namespace
+
+void InitGuiThread() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = RunnerProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "ZephTestRunner";
+  RegisterClassA(&wc);
+  g_runner = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+}
+
+void OnGuiThread(const std::function<void()>& fn) {
+  std::function<void()> copy = fn;
+  SendMessageA(g_runner, kRunMessage, 0, reinterpret_cast<LPARAM>(&copy));
+}
+
+void PostToGuiThread(std::function<void()> fn) {
+  PostMessageA(g_runner, kRunMessage, 1, reinterpret_cast<LPARAM>(new std::function<void()>(std::move(fn))));
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 20) {
+    if (condition()) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+HWND WaitForWindow(const char* title, int timeoutMs, bool mustBeVisible) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        found = FindWindowA(nullptr, title);
+        return found && (!mustBeVisible || IsWindowVisible(found));
+      },
+      timeoutMs);
+  return found;
+}
+
+bool WaitGone(HWND hwnd, int timeoutMs) {
+  return WaitUntil([&] { return !IsWindow(hwnd); }, timeoutMs);
+}
+
+std::string Text(HWND hwnd) {
+  char buf[1024] = "";
+  // WM_GETTEXT rather than GetWindowText: it also reads other threads' controls.
+  SendMessageA(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+  return buf;
+}
+
+std::string ItemText(HWND dlg, int id) { return Text(GetDlgItem(dlg, id)); }
+
+bool HasStaticText(HWND dlg, const char* text) {
+  for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (Text(child) == text) return true;
+  }
+  return false;
+}
+
+void Click(HWND dlg, int id) { PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
+
+void Key(HWND target, UINT vk) {
+  const UINT scan = MapVirtualKeyA(vk, 0);
+  PostMessageA(target, WM_KEYDOWN, vk, 1 | (scan << 16));
+  PostMessageA(target, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000);
+}
+
+void Type(HWND target, const std::string& text) {
+  for (char c : text) PostMessageA(target, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+bool ChooseFile(const char* path, int timeoutMs) {
+  HWND open = WaitForWindow("Open", timeoutMs);
+  if (!open) return false;
+  HWND name = nullptr;
+  // The file-name field: cmb13 (1148) in the Explorer style, edt1 (1152) otherwise.
+  if (!WaitUntil([&] { return (name = GetDlgItem(open, 1148)) || (name = GetDlgItem(open, 1152)); }, timeoutMs)) {
+    return false;
+  }
+  SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+  PostMessageA(open, WM_COMMAND, IDOK, 0);
+  return WaitGone(open, timeoutMs);
+}
+
+bool MouseClick(HWND control) {
+  RECT rc;
+  if (!GetWindowRect(control, &rc)) return false;
+  const int sw = GetSystemMetrics(SM_CXSCREEN) - 1, sh = GetSystemMetrics(SM_CYSCREEN) - 1;
+  INPUT in[3] = {};
+  for (INPUT& i : in) {
+    i.type = INPUT_MOUSE;
+    i.mi.dx = ((rc.left + rc.right) / 2) * 65535 / sw;
+    i.mi.dy = ((rc.top + rc.bottom) / 2) * 65535 / sh;
+  }
+  in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  return SendInput(3, in, sizeof(INPUT)) == 3;
+}
+
+bool SendKey(UINT vk) {
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_KEYBOARD;
+  in[0].ki.wVk = in[1].ki.wVk = static_cast<WORD>(vk);
+  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  return SendInput(2, in, sizeof(INPUT)) == 2;
+}
+
+}  // namespace zeph::test

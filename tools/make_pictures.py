@@ -1,0 +1,319 @@
+#!/usr/bin/env python3
+"""Draws the program's pictures and writes them into res/.
+
+Icons are 32 x 32, 16 colours with a transparency mask (766-byte .ico files);
+the Properties background is a placeable Windows metafile of filled polygons.
+Run it again after changing a drawing; the outputs are committed.
+"""
+import math
+import os
+import struct
+import sys
+
+# The standard 16-colour palette, by name.
+PALETTE = [
+    (0x00, 0x00, 0x00), (0x80, 0x00, 0x00), (0x00, 0x80, 0x00), (0x80, 0x80, 0x00),
+    (0x00, 0x00, 0x80), (0x80, 0x00, 0x80), (0x00, 0x80, 0x80), (0xC0, 0xC0, 0xC0),
+    (0x80, 0x80, 0x80), (0xFF, 0x00, 0x00), (0x00, 0xFF, 0x00), (0xFF, 0xFF, 0x00),
+    (0x00, 0x00, 0xFF), (0xFF, 0x00, 0xFF), (0x00, 0xFF, 0xFF), (0xFF, 0xFF, 0xFF),
+]
+BLACK, MAROON, GREEN, OLIVE, NAVY, PURPLE, TEAL, SILVER = range(8)
+GREY, RED, LIME, YELLOW, BLUE, MAGENTA, CYAN, WHITE = range(8, 16)
+
+N = 32
+
+
+class Canvas:
+    def __init__(self):
+        self.px = [[None] * N for _ in range(N)]
+
+    def paint(self, mask, colour):
+        for x, y in mask:
+            if 0 <= x < N and 0 <= y < N:
+                self.px[y][x] = colour
+
+    def outline(self, mask, colour=BLACK):
+        """Paints the pixels of the mask that touch a pixel outside it."""
+        self.paint({(x, y) for x, y in mask
+                    if any((x + dx, y + dy) not in mask
+                           for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)))}, colour)
+
+    def shape(self, mask, fill, edge=BLACK):
+        self.paint(mask, fill)
+        if edge is not None:
+            self.outline(mask, edge)
+
+
+def pixels(test):
+    return {(x, y) for y in range(N) for x in range(N) if test(x + 0.5, y + 0.5)}
+
+
+def disc(cx, cy, r):
+    return pixels(lambda x, y: (x - cx) ** 2 + (y - cy) ** 2 <= r * r)
+
+
+def ellipse(cx, cy, rx, ry):
+    return pixels(lambda x, y: ((x - cx) / rx) ** 2 + ((y - cy) / ry) ** 2 <= 1)
+
+
+def rect(x0, y0, x1, y1):
+    """Pixels x0..x1, y0..y1 inclusive."""
+    return {(x, y) for y in range(y0, y1 + 1) for x in range(x0, x1 + 1)}
+
+
+def polygon(points):
+    def inside(x, y):
+        hit = False
+        for (x0, y0), (x1, y1) in zip(points, points[1:] + points[:1]):
+            if (y0 > y) != (y1 > y) and x < x0 + (y - y0) * (x1 - x0) / (y1 - y0):
+                hit = not hit
+        return hit
+    return pixels(inside)
+
+
+def thick_line(x0, y0, x1, y1, width):
+    dx, dy = x1 - x0, y1 - y0
+    length = math.hypot(dx, dy)
+    nx, ny = -dy / length * width / 2, dx / length * width / 2
+    return polygon([(x0 + nx, y0 + ny), (x1 + nx, y1 + ny), (x1 - nx, y1 - ny), (x0 - nx, y0 - ny)])
+
+
+def globe(c, cx, cy, r):
+    ball = disc(cx, cy, r)
+    c.paint(ball, BLUE)
+    land = (polygon([(cx - r * 0.7, cy - r * 0.5), (cx - r * 0.1, cy - r * 0.8), (cx + r * 0.1, cy - r * 0.2),
+                     (cx - r * 0.3, cy + r * 0.3), (cx - r * 0.8, cy + r * 0.1)])
+            | polygon([(cx + r * 0.2, cy + r * 0.1), (cx + r * 0.8, cy - r * 0.2), (cx + r * 0.7, cy + r * 0.5),
+                       (cx + r * 0.2, cy + r * 0.8)]))
+    c.paint(land & ball, LIME)
+    meridian = ellipse(cx, cy, r * 0.45, r) - ellipse(cx, cy, r * 0.45 - 1, r - 1)
+    c.paint(meridian & ball, NAVY)
+    c.paint(rect(int(cx - r), int(cy), int(cx + r), int(cy)) & ball, NAVY)
+    c.outline(ball, NAVY)
+
+
+def icon_s1():
+    """A hand pointing at a globe, with a small shortcut arrow."""
+    c = Canvas()
+    globe(c, 20, 11, 10.5)
+    hand = (polygon([(3, 19), (12, 17), (13, 27), (4, 29), (2, 24)])
+            | thick_line(9, 20, 17, 14.5, 3.2)
+            | rect(11, 21, 14, 22) | rect(11, 23, 14, 24) | rect(11, 25, 13, 26))
+    c.shape(hand, YELLOW)
+    c.paint({(12, 22), (12, 24)}, OLIVE)
+    box = rect(0, 22, 9, 31)
+    c.shape(box, WHITE)
+    arrow = thick_line(2.5, 29.5, 6.5, 25.5, 1.6) | polygon([(4.5, 23.5), (8.5, 23.5), (8.5, 27.5)])
+    c.paint(arrow, BLACK)
+    return c
+
+
+def icon_s2():
+    """A magnifying glass."""
+    c = Canvas()
+    c.shape(thick_line(18, 18, 29, 29, 5), MAROON)
+    ring = disc(12.5, 12.5, 10.5)
+    c.shape(ring, GREY)
+    lens = disc(12.5, 12.5, 7.5)
+    c.shape(lens, CYAN, SILVER)
+    c.paint(disc(9.5, 9.5, 2.2), WHITE)
+    c.outline(ring, BLACK)
+    return c
+
+
+def icon_s3():
+    """A red heart."""
+    c = Canvas()
+    heart = disc(10, 11, 7.5) | disc(22, 11, 7.5) | polygon([(3.2, 14), (28.8, 14), (16, 29)])
+    c.shape(heart, RED, MAROON)
+    c.paint(disc(8.5, 9, 2), WHITE)
+    return c
+
+
+def icon_s4():
+    """A mailbox in front of a globe."""
+    c = Canvas()
+    globe(c, 20, 11, 10.5)
+    c.shape(rect(8, 23, 11, 31), OLIVE)
+    body = rect(1, 13, 18, 24) | disc(9.5, 13.5, 8.5) & pixels(lambda x, y: y < 14)
+    c.shape(body, SILVER)
+    c.shape(ellipse(9.5, 18.5, 5.5, 4.5), GREY)
+    c.shape(rect(19, 10, 20, 21), BLACK, None)
+    c.shape(rect(19, 10, 25, 13), RED)
+    return c
+
+
+def arrow(up):
+    c = Canvas()
+    shaft = rect(12, 4, 19, 17)
+    head = polygon([(4, 16), (28, 16), (16, 29)])
+    shape = shaft | head
+    if up:
+        shape = {(x, N - 1 - y) for x, y in shape}
+    c.shape(shape, BLACK)
+    return c
+
+
+def icon_cancel():
+    """A red disc with a white cross."""
+    c = Canvas()
+    d = disc(16, 16, 14)
+    c.shape(d, RED, MAROON)
+    cross = thick_line(9.5, 9.5, 22.5, 22.5, 4.5) | thick_line(22.5, 9.5, 9.5, 22.5, 4.5)
+    c.paint(cross, WHITE)
+    return c
+
+
+def floppy(c, x, y):
+    s = 17
+    c.shape(rect(x, y, x + s - 1, y + s - 1) - {(x + s - 1, y)}, NAVY)
+    c.shape(rect(x + 4, y, x + 12, y + 5), SILVER)
+    c.paint(rect(x + 9, y + 1, x + 10, y + 4), NAVY)
+    c.shape(rect(x + 3, y + 9, x + 13, y + s - 1), WHITE)
+    c.paint(rect(x + 5, y + 11, x + 11, y + 11) | rect(x + 5, y + 13, x + 11, y + 13), BLUE)
+
+
+def icon_apply():
+    """A stack of floppy disks."""
+    c = Canvas()
+    for off in (0, 7, 14):
+        floppy(c, off + 1, off)
+    return c
+
+
+def icon_program():
+    """The program: four launch buttons on a notebook's edge."""
+    c = Canvas()
+    c.shape(polygon([(0.5, 9), (31.5, 9), (31.5, 25), (0.5, 25)]), GREY)
+    c.paint(rect(1, 10, 30, 11), SILVER)
+    for i, colour in enumerate((RED, LIME, CYAN, YELLOW)):
+        x = 2 + i * 7.5
+        key = polygon([(x, 13), (x + 6, 13), (x + 6, 22), (x, 22)])
+        c.shape(key, colour)
+        c.paint(rect(int(x) + 1, 14, int(x) + 4, 14), WHITE)
+    return c
+
+
+def write_icon(path, canvas):
+    """One 32 x 32, 4-bit image with its AND mask, bottom-up, as in an .ico file."""
+    xor = bytearray()
+    mask = bytearray()
+    for y in reversed(range(N)):
+        row = canvas.px[y]
+        for x in range(0, N, 2):
+            a, b = row[x] or 0, row[x + 1] or 0
+            xor.append((a << 4) | b)
+        bits = 0
+        for x in range(N):
+            bits = (bits << 1) | (1 if row[x] is None else 0)
+        mask += bits.to_bytes(4, "big")
+    palette = b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE)
+    header = struct.pack("<IiiHHIIiiII", 40, N, N * 2, 1, 4, 0, len(xor) + len(mask), 0, 0, 16, 0)
+    image = header + palette + bytes(xor) + bytes(mask)
+    directory = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", N, N, 16, 0, 1, 4, len(image), 22)
+    data = directory + image
+    assert len(data) == 766, len(data)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+# --- the notebook drawing -------------------------------------------------
+
+def notebook_records():
+    """Polygons of an open notebook computer, in metafile units (y down)."""
+    shapes = [
+        # lid: outer frame, bezel, screen
+        ((96, 96, 96), [(1300, 150), (5850, 150), (5700, 3050), (1450, 3050)]),
+        ((160, 160, 160), [(1420, 280), (5730, 280), (5590, 2930), (1560, 2930)]),
+        ((208, 208, 208), [(1650, 480), (5500, 480), (5380, 2750), (1770, 2750)]),
+        ((232, 232, 232), [(1700, 520), (3000, 520), (2300, 1500), (1750, 1800)]),
+        # hinge
+        ((80, 80, 80), [(1450, 3050), (5700, 3050), (5750, 3200), (1400, 3200)]),
+        # base: top face and front edge
+        ((176, 176, 176), [(1400, 3200), (5750, 3200), (7100, 4700), (50, 4700)]),
+        ((112, 112, 112), [(50, 4700), (7100, 4700), (7100, 5100), (50, 5100)]),
+        # keyboard
+        ((96, 96, 96), [(1600, 3330), (5550, 3330), (6150, 4080), (1000, 4080)]),
+        # touch pad and its buttons
+        ((144, 144, 144), [(3050, 4200), (4100, 4200), (4160, 4560), (2990, 4560)]),
+        ((112, 112, 112), [(2990, 4590), (3560, 4590), (3560, 4660), (2985, 4660)]),
+        ((112, 112, 112), [(3590, 4590), (4160, 4590), (4165, 4660), (3590, 4660)]),
+        # the four launch buttons above the keyboard
+        ((64, 64, 64), [(2500, 3240), (2700, 3240), (2700, 3300), (2500, 3300)]),
+        ((64, 64, 64), [(2800, 3240), (3000, 3240), (3000, 3300), (2800, 3300)]),
+        ((64, 64, 64), [(3100, 3240), (3300, 3240), (3300, 3300), (3100, 3300)]),
+        ((64, 64, 64), [(3400, 3240), (3600, 3240), (3600, 3300), (3400, 3300)]),
+    ]
+    # keyboard rows, drawn as lighter key strips
+    rows = 5
+    for i in range(rows):
+        t0 = (i + 0.15) / rows
+        t1 = (i + 0.85) / rows
+        def at(t, side):
+            top = (1600, 5550)[side]
+            bottom = (1000, 6150)[side]
+            return top + (bottom - top) * t
+        y0 = 3330 + (4080 - 3330) * t0
+        y1 = 3330 + (4080 - 3330) * t1
+        shapes.append(((136, 136, 136), [(at(t0, 0) + 60, y0), (at(t0, 1) - 60, y0),
+                                         (at(t1, 1) - 60, y1), (at(t1, 0) + 60, y1)]))
+    return shapes
+
+
+def write_metafile(path):
+    width, height = 7152, 5155
+    records = []
+    objects = 0
+
+    def record(function, *words):
+        records.append(struct.pack("<IH", 3 + len(words), function) + struct.pack("<%dh" % len(words), *words))
+
+    record(0x020B, 0, 0)             # SetWindowOrg(y, x)
+    record(0x020C, height, width)    # SetWindowExt(y, x)
+    record(0x0106, 1)                # SetPolyFillMode(ALTERNATE)
+    # A null pen: the shapes are fills only.
+    records.append(struct.pack("<IHHhhI", 8, 0x02FA, 5, 0, 0, 0))
+    record(0x012D, 0)
+    objects = 1
+    for colour, points in notebook_records():
+        r, g, b = colour
+        records.append(struct.pack("<IHHIH", 7, 0x02FC, 0, r | (g << 8) | (b << 16), 0))  # CreateBrushIndirect
+        record(0x012D, 1)                                                               # SelectObject
+        words = [len(points)]
+        for x, y in points:
+            words += [int(round(x)), int(round(y))]
+        record(0x0324, *words)                                                          # Polygon
+        record(0x01F0, 1)                                                               # DeleteObject
+    objects = max(objects, 2)
+    records.append(struct.pack("<IH", 3, 0))                                             # EOF
+    body = b"".join(records)
+    max_record = max(struct.unpack_from("<I", r)[0] for r in records)
+    header = struct.pack("<HHHIHIH", 1, 9, 0x0300, (18 + len(body)) // 2, objects, max_record, 0)
+    placeable = struct.pack("<IHhhhhHI", 0x9AC6CDD7, 0, 0, 0, width, height, 1440, 0)
+    checksum = 0
+    for (w,) in struct.iter_unpack("<H", placeable[:20]):
+        checksum ^= w
+    with open(path, "wb") as f:
+        f.write(placeable + struct.pack("<H", checksum) + header + body)
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "res")
+    icons = {
+        "zephra.ico": icon_program(),
+        "s1_browser.ico": icon_s1(),
+        "s2_search.ico": icon_s2(),
+        "s3_heart.ico": icon_s3(),
+        "s4_mail.ico": icon_s4(),
+        "ok.ico": arrow(up=False),
+        "cancel.ico": icon_cancel(),
+        "apply.ico": icon_apply(),
+        "default.ico": arrow(up=True),
+    }
+    for name, canvas in icons.items():
+        write_icon(os.path.join(out, name), canvas)
+    write_metafile(os.path.join(out, "notebook.wmf"))
+
+
+if __name__ == "__main__":
+    main()

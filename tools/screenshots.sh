@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Takes screenshots of the program's windows under Wine in Xvfb, into
+# build/shots/: the dialog templates as they are, the Properties dialog on a
+# fresh registry and after Default, the address dialog it opens, and the About
+# box from the tray icon. Needs a built win32 preset.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+source tools/wine-env.sh
+zeph_new_prefix
+trap zeph_end_prefix EXIT
+out=$PWD/build/shots
+mkdir -p "$out"
+cd build/win32/bin
+
+wait_window() {  # title -> X window id
+  for _ in $(seq 100); do
+    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n1 || true)
+    [ -n "$id" ] && { sleep 0.7; echo "$id"; return 0; }
+    sleep 0.1
+  done
+  echo "screenshots: no window '$1'" >&2
+  return 1
+}
+shot() { import -window root "$out/$1.png"; echo "screenshots: $out/$1.png"; }
+# Clicks a point given in dialog units of a dialog window.
+click_dlu() {  # window x y dlu-width-of-client
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  local scale_x scale_y
+  scale_x=$(echo "$WIDTH / $4" | bc -l)
+  scale_y=$(echo "$HEIGHT / $5" | bc -l)
+  xdotool mousemove "$(printf %.0f "$(echo "$X + $2 * $scale_x" | bc -l)")" \
+                    "$(printf %.0f "$(echo "$Y + $3 * $scale_y" | bc -l)")" click 1
+}
+
+for tmpl in "102 Welcome to Velmaris Zephra World monitor" \
+            "131 Input Dialog address"; do
+  set -- $tmpl
+  id=$1; name=${*: -1}; title=${*:2:$#-2}
+  wine zephdemo.exe --template "$id" &
+  wait_window "$title" >/dev/null && shot "template-$name"
+  wineserver -k; wineserver -w
+done
+
+wine zephdemo.exe &
+tray=$(wait_window "Wine System Tray")
+sleep 2  # the monitor dialog adds its icon once it is created
+eval "$(xdotool getwindowgeometry --shell "$tray")"
+icon_x=$((X + 12)) icon_y=$((Y + 32))
+xdotool mousemove $icon_x $icon_y click --repeat 2 --delay 80 1
+props=$(wait_window "Properties for Zephra Button")
+shot properties-fresh
+click_dlu "$props" 134 128 160 175   # Default
+sleep 0.5
+shot properties-defaults
+click_dlu "$props" 25 53 160 175     # S2
+wait_window "Input Dialog" >/dev/null
+shot address-from-properties
+click_dlu "$(wait_window "Input Dialog")" 172 42 204 56   # its Cancel
+sleep 0.5
+click_dlu "$props" 98 128 160 175    # Cancel
+sleep 0.5
+# A right click on the tray icon opens the About box in this build.
+xdotool mousemove $icon_x $icon_y click 3
+wait_window "About Zephra Button" >/dev/null && shot about
