@@ -8,6 +8,10 @@
 
 namespace zeph {
 
+#if !defined(_WIN64)
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the tray icon record is the 88-byte first version");
+#endif
+
 namespace {
 // The first version of the record (88 bytes on 32-bit Windows), which every
 // shell understands.

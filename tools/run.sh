@@ -11,9 +11,10 @@ if [ -z "${ZEPH_RUN_BUILT:-}" ]; then
   cmake --build --preset win32 -j"$(nproc)" >build/win32.log 2>&1 || { cat build/win32.log; exit 1; }
 fi
 if [ -z "${DISPLAY:-}" ]; then
-  echo "run: no display; starting Xvfb (screenshots: DISPLAY=:N import -window root shot.png)"
+  echo "run: no display; starting Xvfb"
   ZEPH_RUN_BUILT=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
+echo "run: display $DISPLAY (a screenshot: DISPLAY=$DISPLAY import -window root shot.png)"
 source tools/wine-env.sh
 zeph_new_prefix
 trap zeph_end_prefix EXIT

@@ -12,7 +12,7 @@ class Win32WindowFinder : public IWindowFinder {
   bool ClassExists(const char* className) override { return FindWindowA(className, nullptr) != nullptr; }
 };
 
-// Message boxes owned by one window (which may change, hence the pointer-free setter).
+// Modal message boxes owned by a window, which is given once it exists.
 class Win32MessageBox : public IMessageBox {
  public:
   explicit Win32MessageBox(HWND owner = nullptr) : m_owner(owner) {}

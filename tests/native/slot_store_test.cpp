@@ -195,13 +195,5 @@ TEST_F(SlotStoreTest, RegistryFailuresLeaveStoredValuesAndStillApplyDefaults) {
   EXPECT_FALSE(firstRun);
 }
 
-TEST_F(SlotStoreTest, ReloadTakesTheStoredTextIntoBothCopies) {
-  reg.PutString(kSlotKeyPath, "S4", "c:\\mail.exe");
-  store.SetPending(4, "browse choice");
-  store.Reload(4);
-  EXPECT_EQ(store.Pending(4), "c:\\mail.exe");
-  EXPECT_EQ(store.Current(4), "c:\\mail.exe");
-}
-
 }  // namespace
 }  // namespace zeph

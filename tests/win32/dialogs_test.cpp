@@ -256,5 +256,16 @@ TEST_F(PropertiesTest, OkWithoutChangesStoresTheStillEmptyPendingTexts) {
   EXPECT_EQ(slots.Current(kSlotBrowser), "");
 }
 
+TEST_F(PropertiesTest, WithoutItsControlsTheDialogCannotOpenAndNothingIsSaved) {
+  Services().slots.EnsureKey();
+  slots.SetPending(kSlotBrowser, "C:\\pending.exe");
+  ASSERT_TRUE(UnregisterClassA(kCommandButtonClass, GetModuleHandleA(nullptr)));
+  OpenPropertiesDialog();
+  RegisterFormsControls(GetModuleHandleA(nullptr));
+  EXPECT_EQ(test::CountTopLevel(kPropertiesTitle), 0);
+  EXPECT_EQ(StoredSlot("S1"), "<missing>");
+  EXPECT_EQ(slots.Current(kSlotBrowser), "");
+}
+
 }  // namespace
 }  // namespace zeph
