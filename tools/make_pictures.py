@@ -95,16 +95,16 @@ def globe(c, cx, cy, r):
 def icon_s1():
     """A hand pointing at a globe, with a small shortcut arrow."""
     c = Canvas()
-    globe(c, 20, 11, 10.5)
-    hand = (polygon([(3, 19), (12, 17), (13, 27), (4, 29), (2, 24)])
-            | thick_line(9, 20, 17, 14.5, 3.2)
-            | rect(11, 21, 14, 22) | rect(11, 23, 14, 24) | rect(11, 25, 13, 26))
-    c.shape(hand, YELLOW)
-    c.paint({(12, 22), (12, 24)}, OLIVE)
-    box = rect(0, 22, 9, 31)
+    globe(c, 21, 10, 9.5)
+    fist = polygon([(6, 18), (15, 16), (17, 20), (16, 28), (8, 29), (5, 24)])
+    finger = thick_line(13, 19, 20.5, 13.5, 3.4)
+    thumb = thick_line(9, 19, 13, 16, 2.6)
+    c.shape(fist | finger | thumb, YELLOW)
+    for y in (22, 24, 26):  # the folded fingers
+        c.paint(rect(11, y, 15, y), OLIVE)
+    box = rect(0, 23, 8, 31)
     c.shape(box, WHITE)
-    arrow = thick_line(2.5, 29.5, 6.5, 25.5, 1.6) | polygon([(4.5, 23.5), (8.5, 23.5), (8.5, 27.5)])
-    c.paint(arrow, BLACK)
+    c.paint(thick_line(2, 29.5, 5.5, 26, 1.6) | polygon([(3.5, 24.5), (7.5, 24.5), (7.5, 28.5)]), BLACK)
     return c
 
 
