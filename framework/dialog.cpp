@@ -92,10 +92,6 @@ ZEPH_BEGIN_MESSAGE_MAP(CDialog, CWnd)
   ZEPH_ON_COMMAND(IDCANCEL, OnCancel)
 ZEPH_END_MESSAGE_MAP()
 
-CDialog::~CDialog() {
-  for (CWnd* member : m_bound) member->Detach();
-}
-
 INT_PTR CDialog::DoModal() {
   const TemplateInfo tmpl = LoadTemplate(m_templateId);
   if (!tmpl.data) return -1;

@@ -39,7 +39,6 @@ void DDX_Text(CDataExchange& dx, int id, std::string& value, int maxChars = 0);
 class CDialog : public CWnd {
  public:
   explicit CDialog(UINT templateId, HWND parent = nullptr) : m_templateId(templateId), m_parent(parent) {}
-  ~CDialog() override;
 
   // IDOK, IDCANCEL or another end code; -1 when the dialog could not be created.
   INT_PTR DoModal();

@@ -31,6 +31,11 @@ bool CWnd::Attach(HWND hwnd) {
 
 HWND CWnd::Detach() {
   HWND hwnd = m_hWnd;
+  // A subclassed window gets its own procedure back, so it keeps working
+  // without its object.
+  if (hwnd && m_superProc && IsWindow(hwnd)) {
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superProc));
+  }
   if (hwnd) {
     auto it = PermanentMap().find(hwnd);
     if (it != PermanentMap().end() && it->second == this) PermanentMap().erase(it);
@@ -102,7 +107,6 @@ LRESULT CALLBACK CWnd::StdWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   wnd->m_current = saved;
 
   if (msg == WM_NCDESTROY) {
-    if (wnd->m_superProc) SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(wnd->m_superProc));
     wnd->Detach();
     wnd->PostNcDestroy();
   }
