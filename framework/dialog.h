@@ -44,7 +44,6 @@ class CDialog : public CWnd {
   INT_PTR DoModal();
   void EndDialog(INT_PTR result);
   bool UpdateData(bool save);
-  UINT TemplateId() const { return m_templateId; }
 
   static INT_PTR CALLBACK DlgProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 

@@ -14,7 +14,6 @@ class CFileDialog {
 
   INT_PTR DoModal();  // IDOK or IDCANCEL
   std::string GetPathName() const { return m_path; }
-  const OPENFILENAMEA& Options() const { return m_ofn; }
 
  private:
   bool m_open;

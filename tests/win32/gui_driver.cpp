@@ -11,9 +11,7 @@ constexpr UINT kRunMessage = WM_APP + 77;
 
 LRESULT CALLBACK RunnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == kRunMessage) {
-    auto* fn = reinterpret_cast<std::function<void()>*>(lp);
-    (*fn)();
-    if (wp) delete fn;  // posted: ours to free
+    (*reinterpret_cast<std::function<void()>*>(lp))();
     return 0;
   }
   return DefWindowProcA(hwnd, msg, wp, lp);
@@ -32,10 +30,6 @@ void InitGuiThread() {
 void OnGuiThread(const std::function<void()>& fn) {
   std::function<void()> copy = fn;
   SendMessageA(g_runner, kRunMessage, 0, reinterpret_cast<LPARAM>(&copy));
-}
-
-void PostToGuiThread(std::function<void()> fn) {
-  PostMessageA(g_runner, kRunMessage, 1, reinterpret_cast<LPARAM>(new std::function<void()>(std::move(fn))));
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
@@ -116,14 +110,6 @@ bool MouseClick(HWND control) {
   in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
   in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
   return SendInput(3, in, sizeof(INPUT)) == 3;
-}
-
-bool SendKey(UINT vk) {
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_KEYBOARD;
-  in[0].ki.wVk = in[1].ki.wVk = static_cast<WORD>(vk);
-  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  return SendInput(2, in, sizeof(INPUT)) == 2;
 }
 
 }  // namespace zeph::test

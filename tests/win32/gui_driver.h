@@ -28,14 +28,11 @@ void Type(HWND target, const std::string& text);  // WM_CHAR per character, post
 // Picks a file in the open-file dialog and confirms it.
 bool ChooseFile(const char* path, int timeoutMs = 10000);
 // Real input, through the system's input queue: a left click at the centre of
-// a control, and a key press for the focused window.
+// a control.
 bool MouseClick(HWND control);
-bool SendKey(UINT vk);
 
 // Runs fn on the GUI thread (inside whatever modal loop it is in) and waits.
 void OnGuiThread(const std::function<void()>& fn);
-// Same, without waiting (for code that opens a modal dialog).
-void PostToGuiThread(std::function<void()> fn);
 // Must be called once on the GUI thread before any test uses the above.
 void InitGuiThread();
 
