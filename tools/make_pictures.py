@@ -2,7 +2,9 @@
 """Draws the program's pictures and writes them into res/.
 
 Icons are 32 x 32, 16 colours with a transparency mask (766-byte .ico files);
-the Properties background is a placeable Windows metafile of filled polygons.
+the program's icon also carries its own 16 x 16 drawing for the notification
+area.  The tray menu's items are 8-bit .bmp files, and the Properties
+background is a placeable Windows metafile of filled polygons.
 Run it again after changing a drawing; the outputs are committed.
 """
 import math
@@ -24,12 +26,15 @@ N = 32
 
 
 class Canvas:
-    def __init__(self):
-        self.px = [[None] * N for _ in range(N)]
+    """Rows of colours, None where nothing is painted (transparent in an icon)."""
+
+    def __init__(self, width=N, height=N):
+        self.width, self.height = width, height
+        self.px = [[None] * width for _ in range(height)]
 
     def paint(self, mask, colour):
         for x, y in mask:
-            if 0 <= x < N and 0 <= y < N:
+            if 0 <= x < self.width and 0 <= y < self.height:
                 self.px[y][x] = colour
 
     def outline(self, mask, colour=BLACK):
@@ -194,25 +199,196 @@ def icon_program():
     return c
 
 
-def write_icon(path, canvas):
-    """One 32 x 32, 4-bit image with its AND mask, bottom-up, as in an .ico file."""
+def icon_program_small():
+    """The program at 16 x 16: the same four keys, each a bright face with a dark side."""
+    c = Canvas(16, 16)
+    c.shape(rect(0, 3, 15, 12), GREY)
+    c.paint(rect(1, 4, 14, 4), SILVER)
+    for i, (face, side) in enumerate(((RED, MAROON), (LIME, GREEN), (CYAN, TEAL), (YELLOW, OLIVE))):
+        x = 2 + i * 3
+        c.paint(rect(x, 6, x + 1, 10), face)
+        c.paint(rect(x + 2, 6, x + 2, 10) | rect(x, 10, x + 1, 10), side)
+        c.paint({(x, 6)}, WHITE)
+    return c
+
+
+def icon_image(canvas):
+    """One 4-bit image with its AND mask, bottom-up, as stored in an .ico file."""
+    w, h = canvas.width, canvas.height
     xor = bytearray()
     mask = bytearray()
-    for y in reversed(range(N)):
+    for y in reversed(range(h)):
         row = canvas.px[y]
-        for x in range(0, N, 2):
-            a, b = row[x] or 0, row[x + 1] or 0
-            xor.append((a << 4) | b)
+        line = bytearray((row[x] or 0) << 4 | (row[x + 1] or 0) for x in range(0, w, 2))
+        xor += line + bytes(-len(line) % 4)
         bits = 0
-        for x in range(N):
+        for x in range(w):
             bits = (bits << 1) | (1 if row[x] is None else 0)
-        mask += bits.to_bytes(4, "big")
+        line = (bits << (-w % 8)).to_bytes((w + 7) // 8, "big")
+        mask += line + bytes(-len(line) % 4)
     palette = b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE)
-    header = struct.pack("<IiiHHIIiiII", 40, N, N * 2, 1, 4, 0, len(xor) + len(mask), 0, 0, 16, 0)
-    image = header + palette + bytes(xor) + bytes(mask)
-    directory = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", N, N, 16, 0, 1, 4, len(image), 22)
-    data = directory + image
-    assert len(data) == 766, len(data)
+    header = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 4, 0, len(xor) + len(mask), 0, 0, 16, 0)
+    return header + palette + bytes(xor) + bytes(mask)
+
+
+def write_icon(path, *canvases):
+    """An .ico file holding one image per canvas, largest first."""
+    images = [icon_image(c) for c in canvases]
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for canvas, image in zip(canvases, images):
+        directory += struct.pack("<BBBBHHII", canvas.width, canvas.height, 16, 0, 1, 4, len(image), offset)
+        offset += len(image)
+    data = directory + b"".join(images)
+    # 766 bytes for a lone 32 x 32 image; the 16 x 16 one adds 16 + 40 + 64 + 128 + 64.
+    expected = {(32,): 766, (32, 16): 766 + 312}[tuple(c.width for c in canvases)]
+    assert len(data) == expected, len(data)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+# --- the tray menu's items ------------------------------------------------
+#
+# Each item is a whole bitmap: a light band, a picture of about 30 x 30 on the
+# left and a word in the program's own block letters (5 x 7, doubled).  Colours are true RGB;
+# write_bitmap() gathers them into the file's palette.
+
+INK = (28, 42, 84)          # outlines and letters
+PAPER = (250, 246, 232)
+MENU_TOP, MENU_BOTTOM = (252, 253, 255), (224, 231, 243)
+MENU_EDGE = (196, 205, 222)
+
+# 5 x 7 capitals (lower case sits on the same base line, its descender below row 6).
+GLYPHS = {
+    "A": [".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"],
+    "B": ["####.", "#...#", "#...#", "####.", "#...#", "#...#", "####."],
+    "C": [".###.", "#...#", "#....", "#....", "#....", "#...#", ".###."],
+    "E": ["#####", "#....", "#....", "####.", "#....", "#....", "#####"],
+    "I": ["###", ".#.", ".#.", ".#.", ".#.", ".#.", "###"],
+    "L": ["#....", "#....", "#....", "#....", "#....", "#....", "#####"],
+    "O": [".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."],
+    "S": [".###.", "#...#", "#....", ".###.", "....#", "#...#", ".###."],
+    "T": ["#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."],
+    "U": ["#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."],
+    "X": ["#...#", "#...#", ".#.#.", "..#..", ".#.#.", "#...#", "#...#"],
+    "e": ["....", "....", ".##.", "#..#", "####", "#...", ".###"],
+    "g": ["....", "....", ".###", "#..#", "#..#", "#..#", ".###", "...#", "###."],
+    "i": ["#", ".", "#", "#", "#", "#", "#"],
+    "n": ["....", "....", "###.", "#..#", "#..#", "#..#", "#..#"],
+    "s": ["....", "....", ".###", "#...", ".##.", "...#", "###."],
+    "t": [".#.", ".#.", "###", ".#.", ".#.", ".#.", "..#"],
+    "?": [".###.", "#...#", "....#", "..##.", "..#..", ".....", "..#.."],
+}
+
+
+def glyph_pixels(ch, x, y, scale):
+    """The pixels of one glyph with its top-left corner at x, y."""
+    return {(x + gx * scale + sx, y + gy * scale + sy)
+            for gy, line in enumerate(GLYPHS[ch]) for gx, bit in enumerate(line) if bit == "#"
+            for sx in range(scale) for sy in range(scale)}
+
+
+def word_pixels(word, x, y, scale=2):
+    """A word's pixels; letters are one glyph column apart."""
+    mask = set()
+    for ch in word:
+        mask |= glyph_pixels(ch, x, y, scale)
+        x += (len(GLYPHS[ch][0]) + 1) * scale
+    return mask
+
+
+def blit(dest, src, x, y):
+    """Copies the painted pixels of src onto dest with src's corner at x, y."""
+    for sy, row in enumerate(src.px):
+        for sx, colour in enumerate(row):
+            if colour is not None:
+                dest.paint({(x + sx, y + sy)}, colour)
+
+
+def menu_item(picture, word, height=40):
+    """A 115-pixel-wide menu item: picture on the left, word on the right."""
+    c = Canvas(115, height)
+    for y in range(height):
+        t = y / (height - 1)
+        c.paint(rect(0, y, 114, y), tuple(round(a + (b - a) * t) for a, b in zip(MENU_TOP, MENU_BOTTOM)))
+    c.paint(rect(0, height - 1, 114, height - 1), MENU_EDGE)
+    blit(c, picture, 4, (height - 1 - N) // 2)
+    top = (height - 1 - 14) // 2
+    c.paint(word_pixels(word, 41, top + 1), (255, 255, 255))
+    c.paint(word_pixels(word, 40, top), INK)
+    return c
+
+
+def picture_book():
+    """A closed blue book with a question mark on its cover."""
+    c = Canvas()
+    c.shape(rect(8, 4, 27, 29), PAPER, INK)
+    for y in (26, 28):
+        c.paint(rect(10, y, 26, y), (200, 190, 160))
+    cover = rect(4, 2, 24, 27)
+    c.shape(cover, (52, 98, 190), INK)
+    c.paint(rect(5, 3, 7, 26), (34, 68, 140))
+    c.paint(rect(8, 3, 8, 26), (120, 160, 230))
+    c.paint(glyph_pixels("?", 11, 7, 2), (255, 214, 64))
+    return c
+
+
+def picture_moon():
+    """A crescent moon and two stars over a tuft of grass."""
+    c = Canvas()
+    moon = disc(14, 10.5, 9.5) - disc(19, 7, 8)
+    c.shape(moon, (255, 214, 64), (150, 110, 20))
+    for x, y in ((25, 4), (27, 14)):
+        c.paint({(x, y - 1), (x - 1, y), (x, y), (x + 1, y), (x, y + 1)}, (230, 170, 30))
+    hill = ellipse(16, 32, 15.5, 5.5)
+    blades = set()
+    for x0, lean, h in ((3, -2, 10), (7, 1.5, 9), (11, -1, 8), (15, 2, 9), (19, -1.5, 11), (23, 1.5, 12), (27, -1, 10)):
+        blades |= polygon([(x0 - 2, 29), (x0 + 2, 29), (x0 + lean, 31 - h)])
+    c.shape(hill | blades, (80, 180, 64), (30, 100, 30))
+    c.paint(ellipse(16, 33, 12, 3.5) - blades, (60, 150, 50))
+    return c
+
+
+def picture_tools():
+    """A hammer and a wrench, crossed."""
+    c = Canvas()
+    steel, steel_edge = (176, 186, 200), (70, 80, 100)
+    c.shape(thick_line(26, 27, 11, 12, 3.6), (190, 130, 70), (110, 65, 25))
+    c.shape(thick_line(4, 15, 15, 4, 6), steel, steel_edge)
+    wrench = (thick_line(6, 26, 21, 11, 4) | disc(23, 9, 6.2)) - thick_line(23, 9, 31, 1, 4.5)
+    wrench |= disc(6, 26, 3.6)
+    c.shape(wrench, steel, steel_edge)
+    c.paint(disc(6, 26, 1.4), steel_edge)
+    return c
+
+
+def picture_house():
+    """A house with a red roof, a door and a window."""
+    c = Canvas()
+    c.shape(rect(21, 4, 25, 12), (160, 70, 50), INK)
+    c.shape(rect(5, 14, 26, 29), (245, 225, 170), INK)
+    c.shape(polygon([(1, 16), (16, 2), (31, 16)]), (210, 60, 50), (120, 25, 20))
+    c.shape(rect(9, 19, 14, 29), (140, 90, 50), INK)
+    c.paint({(13, 24)}, (255, 214, 64))
+    window = rect(17, 18, 23, 24)
+    c.shape(window, (150, 210, 250), INK)
+    c.paint(rect(20, 18, 20, 24) | rect(17, 21, 23, 21), INK)
+    return c
+
+
+def write_bitmap(path, canvas):
+    """An uncompressed 8-bit .bmp with just the palette entries it uses."""
+    w, h = canvas.width, canvas.height
+    colours = sorted({colour for row in canvas.px for colour in row})
+    assert len(colours) <= 256, len(colours)
+    index = {colour: i for i, colour in enumerate(colours)}
+    stride = (w + 3) // 4 * 4
+    rows = b"".join(bytes(index[colour] for colour in canvas.px[y]) + bytes(stride - w) for y in reversed(range(h)))
+    palette = b"".join(bytes((b, g, r, 0)) for r, g, b in colours)
+    offset = 14 + 40 + len(palette)
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, len(rows), 2835, 2835, len(colours), 0)
+    data = struct.pack("<2sIHHI", b"BM", offset + len(rows), 0, 0, offset) + info + palette + rows
+    assert len(data) == 54 + 4 * len(colours) + stride * h
     with open(path, "wb") as f:
         f.write(data)
 
@@ -311,7 +487,18 @@ def main():
         "default.ico": arrow(up=True),
     }
     for name, canvas in icons.items():
-        write_icon(os.path.join(out, name), canvas)
+        if name == "zephra.ico":
+            write_icon(os.path.join(out, name), canvas, icon_program_small())
+        else:
+            write_icon(os.path.join(out, name), canvas)
+    items = {
+        "menu_about.bmp": menu_item(picture_book(), "ABOUT"),
+        "menu_close.bmp": menu_item(picture_moon(), "CLOSE", height=41),
+        "menu_settings.bmp": menu_item(picture_tools(), "Settings"),
+        "menu_exit.bmp": menu_item(picture_house(), "EXIT"),
+    }
+    for name, canvas in items.items():
+        write_bitmap(os.path.join(out, name), canvas)
     write_metafile(os.path.join(out, "notebook.wmf"))
 
 
