@@ -2,8 +2,7 @@
 
 #include "dialogs/address_input_dlg.h"
 #include "framework/file_dialog.h"
-#include "monitor/launch_dispatch.h"
-#include "platform/win32/win32_services.h"
+#include "platform/command_line.h"
 
 namespace zeph {
 
@@ -60,7 +59,7 @@ void CPropertiesDlg::Browse(int slot, CEdit& field, const char* initialName) {
   m_slots.SetPending(slot, dlg.GetPathName());
   Show(field, m_slots.Pending(slot));
   // Start the chosen program at once, so the user sees what the button will do.
-  Services().starter.Start(QuoteProgramPath(m_slots.Pending(slot)), kShowNormal);
+  m_starter.Start(QuoteProgramPath(m_slots.Pending(slot), true), kShowNormal);
 }
 
 void CPropertiesDlg::Type(int slot, CEdit& field) {
@@ -97,12 +96,11 @@ void CPropertiesDlg::OnClickDefault() {
   }
 }
 
-void OpenPropertiesDialog() {
-  Win32Services& services = Services();
-  CPropertiesDlg dlg(services.slots);
+void OpenPropertiesDialog(SlotStore& slots, IWindowFinder& windows, IProgramStarter& starter) {
+  CPropertiesDlg dlg(slots, starter);
   // One Properties window at a time; an open one is left where it is.
-  if (services.windows.TitleExists(kPropertiesTitle)) return;
-  if (dlg.DoModal() == IDOK) services.slots.SaveAll();
+  if (windows.TitleExists(kPropertiesTitle)) return;
+  if (dlg.DoModal() == IDOK) slots.SaveAll();
 }
 
 }  // namespace zeph

@@ -4,6 +4,8 @@
 #include "dialogs/forms_controls.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "platform/desktop.h"
+#include "platform/program_starter.h"
 #include "res/resource.h"
 #include "settings/slot_store.h"
 
@@ -14,7 +16,8 @@ namespace zeph {
 // It reads and changes the slots of the process-wide slot store.
 class CPropertiesDlg : public CDialog {
  public:
-  explicit CPropertiesDlg(SlotStore& slots, HWND parent = nullptr) : CDialog(IDD_PROPERTIES, parent), m_slots(slots) {}
+  CPropertiesDlg(SlotStore& slots, IProgramStarter& starter, HWND parent = nullptr)
+      : CDialog(IDD_PROPERTIES, parent), m_slots(slots), m_starter(starter) {}
 
   ZEPH_DECLARE_MESSAGE_MAP()
 
@@ -42,6 +45,7 @@ class CPropertiesDlg : public CDialog {
   void Show(CEdit& field, const std::string& text) { field.SetWindowText(text.c_str()); }
 
   SlotStore& m_slots;
+  IProgramStarter& m_starter;
 
   // Bound in this order when the dialog initialises.
   CButton m_btnApply;
@@ -61,6 +65,6 @@ class CPropertiesDlg : public CDialog {
 
 // Opens the Properties dialog unless one is open already; OK commits the
 // pending texts.
-void OpenPropertiesDialog();
+void OpenPropertiesDialog(SlotStore& slots, IWindowFinder& windows, IProgramStarter& starter);
 
 }  // namespace zeph

@@ -1,24 +1,19 @@
 #include "monitor/launch_dispatch.h"
 
+#include "platform/command_line.h"
+
 namespace zeph {
 
-std::string QuoteProgramPath(const std::string& path) {
-  const bool quoted = path.size() >= 2 && path.front() == '"' && path.back() == '"';
-  if (quoted || path.find(' ') == std::string::npos) return path;
-  return '"' + path + '"';
-}
-
-std::string ComposeCommandLine(const SlotStore& slots, ButtonCode code) {
-  std::string line;
-  switch (code) {
-    case 1: line = QuoteProgramPath(slots.Current(kSlotBrowser)); break;
-    case 2: line = QuoteProgramPath(slots.Current(kSlotMailer)); break;
-    case 3: line = QuoteProgramPath(slots.Current(kSlotBrowser)) + " " + slots.Current(kSlotAddress1); break;
-    case 4: line = QuoteProgramPath(slots.Current(kSlotBrowser)) + " " + slots.Current(kSlotAddress2); break;
-    default: return {};
-  }
-  if (line.size() > kCommandLineMax) line.resize(kCommandLineMax);
-  return line;
+std::string ComposeCommandLine(const SlotStore& slots, ButtonCode code, IProgramStarter& starter) {
+  // Buttons 1 and 3..4 start the browser (S1), button 2 the mailer (S4); 3 and 4
+  // hand it the first or second address (S2, S3) as stored.
+  if (code < 1 || code > 4) return {};
+  const int program = code == 2 ? kSlotMailer : kSlotBrowser;
+  const std::string* argument = nullptr;
+  if (code == 3) argument = &slots.Current(kSlotAddress1);
+  if (code == 4) argument = &slots.Current(kSlotAddress2);
+  const std::string& path = slots.Current(program);
+  return BuildCommandLine(path, starter.IsFile(path), argument);
 }
 
 const char* LaunchFailureText(uint32_t startResult) {
@@ -38,7 +33,7 @@ ButtonCode LaunchDispatch::OnPollTick(bool& firstRun, IPollTimer& timer) {
 
   // The pressed button's own slot is reloaded, whatever the line is built from.
   m_slots.Reload(code);
-  const uint32_t result = m_starter.Start(ComposeCommandLine(m_slots, code), kShowNormal);
+  const uint32_t result = m_starter.Start(ComposeCommandLine(m_slots, code, m_starter), kShowNormal);
 
   // Ticks keep coming while a failure box is open; one box at a time is enough.
   const char* text = LaunchFailureText(result);

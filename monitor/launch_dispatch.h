@@ -9,13 +9,9 @@
 namespace zeph {
 
 constexpr const char* kLaunchErrorCaption = "WinExec() error call";
-constexpr size_t kCommandLineMax = 255;
 
 // The command line a button starts, cut to 255 characters; empty for no press.
-std::string ComposeCommandLine(const SlotStore& slots, ButtonCode code);
-// A program path as it must stand first on a command line: quoted when it holds a
-// space, so that "C:\Program Files\x.exe" cannot start "C:\Program.exe".
-std::string QuoteProgramPath(const std::string& path);
+std::string ComposeCommandLine(const SlotStore& slots, ButtonCode code, IProgramStarter& starter);
 // The text shown for a failed start, or null when the value is not reported.
 const char* LaunchFailureText(uint32_t startResult);
 

@@ -4,9 +4,17 @@
 #include "framework/handles.h"
 #include "monitor/about_dlg.h"
 #include "monitor/tray_icon.h"
-#include "platform/win32/win32_services.h"
 
 namespace zeph {
+
+namespace {
+// Sent to every top-level window when the shell (re)creates its taskbar, for
+// example after Explorer restarted.
+UINT TaskbarCreatedMessage() {
+  static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+  return message;
+}
+}  // namespace
 
 ZEPH_BEGIN_MESSAGE_MAP(CMonitorDlg, CDialog)
   ZEPH_ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
@@ -17,15 +25,16 @@ ZEPH_BEGIN_MESSAGE_MAP(CMonitorDlg, CDialog)
   ZEPH_ON_MESSAGE(WM_DESTROY, OnDestroy)
   ZEPH_ON_MESSAGE(WM_CREATE, OnCreate)
   ZEPH_ON_MESSAGE(WM_LBUTTONDOWN, OnLButtonDown)
+  ZEPH_ON_MESSAGE(TaskbarCreatedMessage(), OnTaskbarCreated)
 ZEPH_END_MESSAGE_MAP()
 
-CMonitorDlg::CMonitorDlg(HWND trayWnd, IPortIO* ports)
+CMonitorDlg::CMonitorDlg(HWND trayWnd, Win32Platform& platform, SlotStore& slots, IPortIO* ports)
     : CDialog(IDD_MONITOR),
       // The resources hold no icon 128: the dialog keeps the system's default icon.
       m_hIcon(LoadIconA(ModuleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_trayWnd(trayWnd),
-      m_reader(ports ? *ports : Services().ports, Services().sleeper),
-      m_dispatch(Services().slots, m_reader, Services().starter, Services().windows, m_boxes) {}
+      m_reader(ports ? *ports : platform.ports, platform.sleeper),
+      m_dispatch(slots, m_reader, platform.starter, platform.windows, m_boxes) {}
 
 void CMonitorDlg::DoDataExchange(CDataExchange& dx) { DDX_Control(dx, IDC_PROGRESS, m_progress); }
 
@@ -45,6 +54,7 @@ BOOL CMonitorDlg::OnInitDialog() {
 }
 
 void CMonitorDlg::SetPeriod(unsigned ms) { SetTimer(m_hWnd, kPollTimerId, ms, nullptr); }
+void CMonitorDlg::KillPollTimer() { KillTimer(m_hWnd, kPollTimerId); }
 
 void CMonitorDlg::ArmAndHide() {
   SetPeriod(kPollPeriodMs);
@@ -78,7 +88,11 @@ LRESULT CMonitorDlg::OnPaint(WPARAM, LPARAM) {
 
 LRESULT CMonitorDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
 
-LRESULT CMonitorDlg::OnTimer(WPARAM, LPARAM) {
+LRESULT CMonitorDlg::OnTimer(WPARAM wp, LPARAM) {
+  if (wp == kTrayRetryTimerId) {
+    RetryTrayIcon();
+    return 0;
+  }
   m_dispatch.OnPollTick(m_firstRun, *this);
   return Default();
 }
@@ -87,15 +101,48 @@ void CMonitorDlg::OnKeyboardAp() { ArmAndHide(); }
 
 LRESULT CMonitorDlg::OnDestroy(WPARAM, LPARAM) {
   const LRESULT result = Default();
-  KillTimer(m_hWnd, kPollTimerId);
+  KillPollTimer();
+  KillTimer(m_hWnd, kTrayRetryTimerId);
   return result;
 }
 
 LRESULT CMonitorDlg::OnCreate(WPARAM, LPARAM) {
   if (Default() == -1) return -1;
   if (!AddTrayIcon(m_trayWnd, ModuleInstance())) {
+    // Started at logon before the taskbar is ready: keep trying for a while
+    // (and whenever the taskbar announces itself) before giving up.
+    m_trayRetriesLeft = m_trayRetryAttempts;
+    if (m_trayRetriesLeft == 0 || !SetTimer(m_hWnd, kTrayRetryTimerId, m_trayRetryPeriodMs, nullptr)) {
+      m_trayRetriesLeft = 1;
+      RetryTrayIcon();
+    }
+  }
+  return 0;
+}
+
+void CMonitorDlg::StopTrayRetry() {
+  m_trayRetriesLeft = 0;
+  KillTimer(m_hWnd, kTrayRetryTimerId);
+}
+
+void CMonitorDlg::RetryTrayIcon() {
+  if (m_trayRetriesLeft == 0) return;
+  if (ReAddTrayIcon(false)) {
+    StopTrayRetry();
+  } else if (--m_trayRetriesLeft == 0) {
+    StopTrayRetry();
     MessageBoxA(m_hWnd, "Create System Tray error!!!", "Zephbox ERROR", MB_ICONERROR);
     PostQuitMessage(1);
+  }
+}
+
+LRESULT CMonitorDlg::OnTaskbarCreated(WPARAM, LPARAM) {
+  // The new taskbar knows nothing of the icon: put it back. While the start-up
+  // retries run, this is simply their next attempt.
+  if (m_trayRetriesLeft > 0) {
+    RetryTrayIcon();
+  } else {
+    ReAddTrayIcon(true);
   }
   return 0;
 }

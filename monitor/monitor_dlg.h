@@ -4,7 +4,7 @@
 #include "monitor/button_reader.h"
 #include "monitor/launch_dispatch.h"
 #include "platform/poll_timer.h"
-#include "platform/win32/win32_desktop.h"
+#include "platform/win32/win32_platform.h"
 #include "res/resource.h"
 
 namespace zeph {
@@ -16,11 +16,20 @@ namespace zeph {
 class CMonitorDlg : public CDialog, public IPollTimer {
  public:
   static constexpr UINT_PTR kPollTimerId = 1;
+  static constexpr UINT_PTR kTrayRetryTimerId = 2;
 
-  // trayWnd owns the tray icon; ports defaults to PortIO.dll.
-  explicit CMonitorDlg(HWND trayWnd, IPortIO* ports = nullptr);
+  // trayWnd owns the tray icon; ports defaults to the platform's PortIO.dll.
+  CMonitorDlg(HWND trayWnd, Win32Platform& platform, SlotStore& slots, IPortIO* ports = nullptr);
+
+  // How long a shell that refuses the icon is given: at logon the taskbar may
+  // not be there yet when the program starts.
+  void SetTrayRetry(unsigned periodMs, unsigned attempts) {
+    m_trayRetryPeriodMs = periodMs;
+    m_trayRetryAttempts = attempts;
+  }
 
   void SetPeriod(unsigned ms) override;  // the poll timer's period
+  virtual void KillPollTimer();
   bool FirstRun() const { return m_firstRun; }
 
   ZEPH_DECLARE_MESSAGE_MAP()
@@ -37,14 +46,20 @@ class CMonitorDlg : public CDialog, public IPollTimer {
   LRESULT OnDestroy(WPARAM wp, LPARAM lp);
   LRESULT OnCreate(WPARAM wp, LPARAM lp);
   LRESULT OnLButtonDown(WPARAM wp, LPARAM lp);
+  LRESULT OnTaskbarCreated(WPARAM wp, LPARAM lp);
 
  private:
   void ArmAndHide();
+  void RetryTrayIcon();
+  void StopTrayRetry();
 
   CProgressCtrl m_progress;
   bool m_firstRun = true;
   HICON m_hIcon;
   HWND m_trayWnd;
+  unsigned m_trayRetryPeriodMs = 2000;
+  unsigned m_trayRetryAttempts = 60;
+  unsigned m_trayRetriesLeft = 0;
   Win32MessageBox m_boxes;
   ButtonReader m_reader;
   LaunchDispatch m_dispatch;

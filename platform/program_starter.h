@@ -19,6 +19,8 @@ class IProgramStarter {
  public:
   virtual ~IProgramStarter() = default;
   virtual uint32_t Start(const std::string& commandLine, int show) = 0;
+  // Whether the text names an existing file (not a folder).
+  virtual bool IsFile(const std::string& path) = 0;
 };
 
 }  // namespace zeph

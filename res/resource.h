@@ -19,6 +19,18 @@
 #define IDI_APPLY 307
 #define IDI_DEFAULT 308
 
+// The tray menu's pictures
+#define IDB_MENU_ABOUT 163
+#define IDB_MENU_CLOSE 164
+#define IDB_MENU_SETTINGS 165
+#define IDB_MENU_EXIT 166
+
+// The tray menu's commands
+#define IDM_TRAY_SETTINGS 201
+#define IDM_TRAY_ABOUT 202
+#define IDM_TRAY_EXIT 203
+#define IDM_TRAY_CLOSE 204
+
 // The Properties background drawing (a placeable metafile)
 #define IDR_NOTEBOOK 310
 

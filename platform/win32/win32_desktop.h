@@ -35,6 +35,10 @@ class Win32ProgramStarter : public IProgramStarter {
   uint32_t Start(const std::string& commandLine, int show) override {
     return WinExec(commandLine.c_str(), static_cast<UINT>(show));
   }
+  bool IsFile(const std::string& path) override {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
 };
 
 }  // namespace zeph

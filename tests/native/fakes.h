@@ -101,12 +101,14 @@ class Starter : public IProgramStarter {
  public:
   std::vector<std::string> started;
   std::vector<int> shows;
+  std::set<std::string> files;
   uint32_t result = 33;
   uint32_t Start(const std::string& commandLine, int show) override {
     started.push_back(commandLine);
     shows.push_back(show);
     return result;
   }
+  bool IsFile(const std::string& path) override { return files.count(path) != 0; }
 };
 
 class Timer : public IPollTimer {

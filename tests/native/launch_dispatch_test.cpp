@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fakes.h"
+#include "platform/command_line.h"
 #include "portio/chipset_sim.h"
 
 namespace zeph {
@@ -57,7 +60,7 @@ TEST_F(LaunchDispatchTest, ButtonTwoReloadsS2ButStartsTheMailer) {
   EXPECT_EQ(starter.started[0], std::string("\"") + kDefaultMailer + "\"");
 }
 
-TEST_F(LaunchDispatchTest, ProgramPathWithSpacesIsQuotedAndAddressPassedAsStored) {
+TEST_F(LaunchDispatchTest, DefaultBrowserIsQuotedAndAddressPassedAsStored) {
   // Button 3 on a fresh machine: the default browser under "Program Files".
   Store("S2", "http://a.example/?q=x y");
   Press(3);
@@ -66,10 +69,35 @@ TEST_F(LaunchDispatchTest, ProgramPathWithSpacesIsQuotedAndAddressPassedAsStored
   ASSERT_EQ(starter.started.size(), 2u);
   EXPECT_EQ(starter.started[0], std::string("\"") + kDefaultBrowser + "\" http://a.example/?q=x y");
   EXPECT_EQ(starter.started[1], std::string("\"") + kDefaultBrowser + "\" ");  // empty S3: trailing space
+}
 
-  EXPECT_EQ(QuoteProgramPath("C:\\Tools\\b.exe"), "C:\\Tools\\b.exe");
-  EXPECT_EQ(QuoteProgramPath("\"C:\\My Tools\\b.exe\""), "\"C:\\My Tools\\b.exe\"");
-  EXPECT_EQ(QuoteProgramPath(""), "");
+TEST(CommandLineTest, OnlyAPlainProgramPathWithASpaceIsQuoted) {
+  const std::string longDir = "C:\\" + std::string(250, 'd') + " x\\";
+  const std::string longArg = "http://" + std::string(260, 'a');
+  const std::string quotedArg = "\"" + longArg + "\"";
+  struct Case {
+    std::string program;
+    bool namesFile;
+    const std::string* argument;
+    std::string expected;
+  } cases[] = {
+      {"C:\\Tools\\b.exe", false, nullptr, "C:\\Tools\\b.exe"},
+      {"C:\\My Tools\\b.exe", false, nullptr, "\"C:\\My Tools\\b.exe\""},
+      {"C:\\My Tools\\B.COM", false, &longArg, ("\"C:\\My Tools\\B.COM\" " + longArg).substr(0, 255)},
+      {"C:\\My Tools\\browser", true, nullptr, "\"C:\\My Tools\\browser\""},  // exists, no extension
+      {"C:\\My Tools\\browser", false, nullptr, "C:\\My Tools\\browser"},
+      {"\"C:\\a b\\m.exe\" -a", false, nullptr, "\"C:\\a b\\m.exe\" -a"},  // quoted, with arguments
+      {"C:\\ab\\m.exe -b", false, nullptr, "C:\\ab\\m.exe -b"},          // a program and its argument
+      // Too long to keep its closing quote: the path goes unquoted.
+      {longDir + "b.exe", false, nullptr, (longDir + "b.exe").substr(0, 255)},
+      // A quote the cut would leave open goes, with what follows it.
+      {"C:\\b.exe", false, &quotedArg, "C:\\b.exe "},
+  };
+  for (const Case& c : cases) {
+    const std::string line = BuildCommandLine(c.program, c.namesFile, c.argument);
+    EXPECT_EQ(line, c.expected) << c.program;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '"') % 2, 0) << c.program;
+  }
 }
 
 TEST_F(LaunchDispatchTest, NoPressLaunchesNothing) {
@@ -83,15 +111,6 @@ TEST_F(LaunchDispatchTest, NoPressLaunchesNothing) {
   EXPECT_TRUE(starter.started.empty());
   EXPECT_TRUE(boxes.shown.empty());
   EXPECT_TRUE(reg.HasKey(kSlotKeyPath));  // refresh still ran
-}
-
-TEST_F(LaunchDispatchTest, CompositionIsCutTo255Characters) {
-  Store("S1", "C:\\b.exe");
-  Store("S3", std::string(250, 'x'));
-  Press(4);
-  ASSERT_EQ(starter.started.size(), 1u);
-  EXPECT_EQ(starter.started[0].size(), 255u);
-  EXPECT_EQ(starter.started[0].substr(0, 9), "C:\\b.exe ");
 }
 
 TEST_F(LaunchDispatchTest, FailedStartsShowTheirMessageOnceAtATime) {

@@ -7,7 +7,6 @@
 #include "dialogs/address_input_dlg.h"
 #include "dialogs/properties_dlg.h"
 #include "gui_driver.h"
-#include "platform/win32/win32_services.h"
 #include "res/resource.h"
 #include "test_support.h"
 
@@ -84,7 +83,7 @@ class PropertiesTest : public ::testing::Test {
  protected:
   void SetUp() override { test::ResetSlots(); }
   void TearDown() override { test::ResetSlots(); }
-  SlotStore& slots = Services().slots;
+  SlotStore& slots = test::Slots();
 
   // Runs the dialog as the tray icon opens it, with driver acting on its window.
   void Open(const std::function<void(HWND)>& driver) {
@@ -99,7 +98,7 @@ class PropertiesTest : public ::testing::Test {
           PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
         },
         [&] {
-          OpenPropertiesDialog();
+          test::OpenProperties();
           return 0;
         });
   }
@@ -122,7 +121,7 @@ TEST_F(PropertiesTest, FreshMachineShowsDefaultsAndDefaultWritesAllFourAtOnce) {
     EXPECT_TRUE(GetWindowLongA(GetDlgItem(dlg, IDC_EDIT_S1), GWL_STYLE) & ES_READONLY);
 
     test::ResetSlots();  // as if the key had gone meanwhile
-    Services().slots.EnsureKey();
+    test::Slots().EnsureKey();
     Click(dlg, IDC_DEFAULT);
     EXPECT_TRUE(WaitUntil([] { return StoredSlot("S4") == kDefaultMailer; }));
     Click(dlg, IDCANCEL);
@@ -135,7 +134,7 @@ TEST_F(PropertiesTest, FreshMachineShowsDefaultsAndDefaultWritesAllFourAtOnce) {
 }
 
 TEST_F(PropertiesTest, ApplyCommitsPendingAndDisablesItselfUntilARowOrDefaultIsClicked) {
-  Services().slots.EnsureKey();
+  test::Slots().EnsureKey();
   slots.SetPending(kSlotMailer, "C:\\Mail\\mail.exe");
   slots.SetPending(kSlotBrowser, "C:\\Web\\web.exe");
   Open([&](HWND dlg) {
@@ -185,7 +184,7 @@ TEST_F(PropertiesTest, TypedAddressIsUsedAtOnceAndCancelDoesNotTakeItBack) {
 TEST_F(PropertiesTest, BrowseStartsTheChosenProgramAndOkCommitsIt) {
   const std::string browser = "C:\\zeph apps\\Web Browser.exe";
   ASSERT_TRUE(test::InstallMarker(browser));
-  Services().slots.EnsureKey();
+  test::Slots().EnsureKey();
   std::string initialName, filters;
   Open([&](HWND dlg) {
     Click(dlg, IDC_BTN_S1);
@@ -216,7 +215,7 @@ TEST_F(PropertiesTest, BrowseStartsTheChosenProgramAndOkCommitsIt) {
 TEST_F(PropertiesTest, OnlyOnePropertiesWindowAtATime) {
   int windowsWhileOpen = 0;
   Open([&](HWND dlg) {
-    test::OnGuiThread([] { OpenPropertiesDialog(); });  // returns at once
+    test::OnGuiThread([] { test::OpenProperties(); });  // returns at once
     windowsWhileOpen = test::CountTopLevel(kPropertiesTitle);
     Click(dlg, IDCANCEL);
   });
@@ -225,13 +224,13 @@ TEST_F(PropertiesTest, OnlyOnePropertiesWindowAtATime) {
   // Another program's window with the same title blocks it too.
   HWND other = CreateWindowExA(0, "STATIC", kPropertiesTitle, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                GetModuleHandleA(nullptr), nullptr);
-  OpenPropertiesDialog();
+  test::OpenProperties();
   EXPECT_EQ(test::CountTopLevel(kPropertiesTitle), 1);
   DestroyWindow(other);
 }
 
 TEST_F(PropertiesTest, KeyboardAndRealMouseWorkThePictureButtons) {
-  Services().slots.EnsureKey();
+  test::Slots().EnsureKey();
   bool defaultBySpace = false, closedByMouse = false;
   Open([&](HWND dlg) {
     // Space on a focused picture button clicks it.
@@ -249,7 +248,7 @@ TEST_F(PropertiesTest, KeyboardAndRealMouseWorkThePictureButtons) {
 }
 
 TEST_F(PropertiesTest, OkWithoutChangesStoresTheStillEmptyPendingTexts) {
-  Services().slots.EnsureKey();
+  test::Slots().EnsureKey();
   Open([&](HWND dlg) { Click(dlg, IDOK); });
   EXPECT_EQ(StoredSlot("S1"), "");
   EXPECT_EQ(StoredSlot("S4"), "");
@@ -257,10 +256,10 @@ TEST_F(PropertiesTest, OkWithoutChangesStoresTheStillEmptyPendingTexts) {
 }
 
 TEST_F(PropertiesTest, WithoutItsControlsTheDialogCannotOpenAndNothingIsSaved) {
-  Services().slots.EnsureKey();
+  test::Slots().EnsureKey();
   slots.SetPending(kSlotBrowser, "C:\\pending.exe");
   ASSERT_TRUE(UnregisterClassA(kCommandButtonClass, GetModuleHandleA(nullptr)));
-  OpenPropertiesDialog();
+  test::OpenProperties();
   RegisterFormsControls(GetModuleHandleA(nullptr));
   EXPECT_EQ(test::CountTopLevel(kPropertiesTitle), 0);
   EXPECT_EQ(StoredSlot("S1"), "<missing>");

@@ -11,7 +11,6 @@
 #include "gui_driver.h"
 #include "monitor/monitor_dlg.h"
 #include "monitor/tray_icon.h"
-#include "platform/win32/win32_services.h"
 #include "test_support.h"
 
 namespace zeph {
@@ -36,6 +35,11 @@ class RecordingMonitor : public CMonitorDlg {
     if (m_periods.size() == 1) m_visibleAtFirstArming = IsWindowVisible(m_hWnd) != FALSE;
     CMonitorDlg::SetPeriod(ms);
   }
+  void KillPollTimer() override {
+    killed = true;
+    CMonitorDlg::KillPollTimer();
+  }
+  bool killed = false;
   bool VisibleAtFirstArming() const { return m_visibleAtFirstArming; }
   std::vector<unsigned> Periods() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -82,7 +86,8 @@ TEST_F(MonitorTest, HidesOnFirstPaintPollsEverySecondAndLaunchesAPress) {
   ASSERT_TRUE(test::InstallMarker(mailer));
   test::PutSlot("S4", mailer);
 
-  RecordingMonitor dlg(m_tray, &m_chipset);
+  RecordingMonitor dlg(m_tray, test::Platform(), test::Slots(), &m_chipset);
+  NOTIFYICONDATAA record = {};
   bool shownAtFirst = false, hidden = false, iconWhileRunning = false, ticked = false, launched = false;
   std::vector<unsigned> afterFirstPaint, afterPress, afterKeyboardAp;
   const INT_PTR result = RunWithDriver(
@@ -90,6 +95,7 @@ TEST_F(MonitorTest, HidesOnFirstPaintPollsEverySecondAndLaunchesAPress) {
         HWND hwnd = WaitForWindow(kMonitorTitle, 5000, false);
         ASSERT_NE(hwnd, nullptr);
         iconWhileRunning = TrayIconExists();
+        record = TrayIconRecord();
         hidden = WaitUntil([&] { return !dlg.Periods().empty() && !IsWindowVisible(hwnd); });
         shownAtFirst = dlg.VisibleAtFirstArming();
         afterFirstPaint = dlg.Periods();
@@ -105,6 +111,20 @@ TEST_F(MonitorTest, HidesOnFirstPaintPollsEverySecondAndLaunchesAPress) {
       [&] { return dlg.DoModal(); });
   EXPECT_EQ(result, IDCANCEL);
   EXPECT_TRUE(iconWhileRunning);
+  EXPECT_EQ(record.cbSize, 88u);
+  EXPECT_EQ(record.hWnd, m_tray);
+  EXPECT_EQ(record.uID, 9999u);
+  EXPECT_EQ(record.uFlags, 7u);
+  EXPECT_EQ(record.uCallbackMessage, 1124u);
+  EXPECT_STREQ(record.szTip, "Zephra Button AP...");
+  ICONINFO info = {};
+  ASSERT_TRUE(GetIconInfo(record.hIcon, &info));  // the small image, not a shrunken large one
+  BITMAP mask = {};
+  GetObjectA(info.hbmMask, sizeof mask, &mask);
+  EXPECT_EQ(mask.bmWidth, GetSystemMetrics(SM_CXSMICON));
+  DeleteObject(info.hbmMask);
+  DeleteObject(info.hbmColor);
+  EXPECT_TRUE(dlg.killed);
   EXPECT_TRUE(hidden);
   EXPECT_TRUE(shownAtFirst);
   // Every paint re-arms at a second (Wine may paint the dialog twice as it hides).
@@ -124,7 +144,7 @@ TEST_F(MonitorTest, HidesOnFirstPaintPollsEverySecondAndLaunchesAPress) {
 }
 
 TEST_F(MonitorTest, SystemMenuOpensTheAboutBoxAndExitEndsTheRun) {
-  CMonitorDlg dlg(m_tray, &m_chipset);
+  CMonitorDlg dlg(m_tray, test::Platform(), test::Slots(), &m_chipset);
   bool aboutBy16 = false, aboutBy17 = false, versionShown = false;
   const INT_PTR result = RunWithDriver(
       [&] {
@@ -150,34 +170,71 @@ TEST_F(MonitorTest, SystemMenuOpensTheAboutBoxAndExitEndsTheRun) {
   EXPECT_EQ(result, IDOK);
 }
 
-TEST_F(MonitorTest, RefusedTrayIconIsReportedAndEndsTheProgram) {
-  // The shell refuses a second icon with the same owner and id.
+TEST_F(MonitorTest, RefusedTrayIconIsRetriedThenReportedAndEndsTheProgram) {
+  // The shell refuses a second icon with the same owner and id: a stand-in for
+  // a taskbar that is not there yet. Once it goes, the next attempt succeeds.
   NOTIFYICONDATAA nid = {};
   nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
   nid.hWnd = m_tray;
   nid.uID = kTrayIconId;
-  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &nid));
+  for (bool persists : {false, true}) {
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &nid));
+    CMonitorDlg dlg(m_tray, test::Platform(), test::Slots(), &m_chipset);
+    dlg.SetTrayRetry(100, 5);
+    bool reported = false, iconAdded = false;
+    RunWithDriver(
+        [&] {
+          HWND hwnd = WaitForWindow(kMonitorTitle, 5000, false);
+          if (!persists) {
+            Sleep(250);  // a retry or two fail first
+            Shell_NotifyIconA(NIM_DELETE, &nid);
+            iconAdded = WaitUntil([&] { return TrayIconExists(); }, 2000);
+            Sleep(700);  // the attempts would have run out by now
+          }
+          HWND box = WaitForWindow("Zephbox ERROR", persists ? 5000 : 10);
+          reported = box && test::HasStaticText(box, "Create System Tray error!!!");
+          if (box) PostMessageA(box, WM_COMMAND, IDOK, 0);
+          if (!persists) test::Key(hwnd, VK_ESCAPE);
+        },
+        [&] { return dlg.DoModal(); });
+    EXPECT_EQ(reported, persists);
+    EXPECT_EQ(iconAdded, !persists);
+    MSG msg;
+    EXPECT_EQ(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE, persists);
+    if (persists) {
+      EXPECT_EQ(msg.wParam, 1u);
+    }
+    Shell_NotifyIconA(NIM_DELETE, &nid);
+  }
+}
 
-  CMonitorDlg dlg(m_tray, &m_chipset);
-  bool reported = false;
+TEST_F(MonitorTest, ARecreatedTaskbarGetsTheIconBack) {
+  CMonitorDlg dlg(m_tray, test::Platform(), test::Slots(), &m_chipset);
+  bool gone = false, back = false;
   RunWithDriver(
       [&] {
-        HWND box = WaitForWindow("Zephbox ERROR");
-        reported = box && test::HasStaticText(box, "Create System Tray error!!!");
-        if (box) PostMessageA(box, WM_COMMAND, IDOK, 0);
+        HWND hwnd = WaitForWindow(kMonitorTitle, 5000, false);
+        WaitUntil([&] { return TrayIconExists(); });
+        // What a restarted Explorer looks like to the program: its icon is gone.
+        NOTIFYICONDATAA nid = {};
+        nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        nid.hWnd = m_tray;
+        nid.uID = kTrayIconId;
+        Shell_NotifyIconA(NIM_DELETE, &nid);
+        gone = !TrayIconExists();
+        SendMessageA(hwnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        back = TrayIconExists();
+        test::Key(hwnd, VK_ESCAPE);
       },
       [&] { return dlg.DoModal(); });
-  EXPECT_TRUE(reported);
-  MSG msg;
-  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(msg.wParam, 1u);
-  Shell_NotifyIconA(NIM_DELETE, &nid);
+  EXPECT_TRUE(gone);
+  EXPECT_TRUE(back);
 }
 
 TEST_F(MonitorTest, FailedLaunchShowsOneBoxWhileTicksGoOn) {
   test::PutSlot("S1", "C:\\zeph-missing\\browser.exe");
 
-  CMonitorDlg dlg(m_tray, &m_chipset);
+  CMonitorDlg dlg(m_tray, test::Platform(), test::Slots(), &m_chipset);
   bool shown = false;
   int boxesAfterSecondPress = 0;
   RunWithDriver(

@@ -8,6 +8,7 @@
 
 #include "monitor/button_reader.h"
 #include "monitor/launch_dispatch.h"
+#include "platform/command_line.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_port_io.h"
 #include "platform/win32/win32_registry.h"
@@ -131,7 +132,7 @@ TEST(ProgramStarterTest, WinExecResultsAndTheQuotedProgramPath) {
   CreateDirectoryA("C:\\zeph-bad folder", nullptr);
   const std::string spaced = "C:\\zeph-bad folder\\app.exe";
   EXPECT_EQ(starter.Start(spaced, 5), 11u);
-  EXPECT_EQ(starter.Start(QuoteProgramPath(spaced), 5), 2u);
+  EXPECT_EQ(starter.Start(QuoteProgramPath(spaced, true), 5), 2u);
 }
 
 TEST(PortIOTest, MissingLibraryReadsZeroAndSeesNoPress) {

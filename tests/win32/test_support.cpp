@@ -4,13 +4,25 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/win32/win32_services.h"
+#include "dialogs/properties_dlg.h"
 
 namespace zeph::test {
 
+Win32Platform& Platform() {
+  static Win32Platform platform;
+  return platform;
+}
+
+SlotStore& Slots() {
+  static SlotStore slots(Platform().registry, Platform().windows);
+  return slots;
+}
+
+void OpenProperties() { OpenPropertiesDialog(Slots(), Platform().windows, Platform().starter); }
+
 void ResetSlots() {
   RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath);
-  SlotStore& slots = Services().slots;
+  SlotStore& slots = Slots();
   for (int n = 1; n <= 4; ++n) {
     slots.SetCurrent(n, "");
     slots.SetPending(n, "");
@@ -18,7 +30,7 @@ void ResetSlots() {
 }
 
 std::string StoredSlot(const char* name) {
-  auto key = Services().registry.Open(kSlotKeyPath);
+  auto key = Platform().registry.Open(kSlotKeyPath);
   auto value = key ? key->Query(name) : std::nullopt;
   if (!value) return "<missing>";
   if (value->type != kRegSz || value->data.size() != 256) return "<bad>";
@@ -26,7 +38,7 @@ std::string StoredSlot(const char* name) {
 }
 
 void PutSlot(const char* name, const std::string& text) {
-  auto key = Services().registry.Create(kSlotKeyPath);
+  auto key = Platform().registry.Create(kSlotKeyPath);
   key->Set(name, kRegSz, reinterpret_cast<const uint8_t*>(text.c_str()), static_cast<uint32_t>(text.size() + 1));
 }
 

@@ -7,9 +7,17 @@
 #include <string>
 
 #include "platform/port_io.h"
+#include "platform/win32/win32_platform.h"
 #include "portio/chipset_sim.h"
+#include "settings/slot_store.h"
 
 namespace zeph::test {
+
+// What the program's application object owns, for the tests.
+Win32Platform& Platform();
+SlotStore& Slots();
+// Opens the Properties dialog on the test slots.
+void OpenProperties();
 
 // Empties the four slots and deletes the stored key.
 void ResetSlots();
