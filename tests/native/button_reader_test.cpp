@@ -131,5 +131,73 @@ TEST_F(ButtonReaderTest, ExtendedBankReturnsTheByteAndWritesItBack) {
   EXPECT_TRUE(sleeper.sleeps.empty());
 }
 
+// The port sequence with its widths and index values is the hardware's
+// contract; the press is made through another view of the same state, as the
+// pad does from its own process.
+TEST(ButtonReaderPortsTest, ProbeAndRegisterAccessesUseTheHardwaresWidthsAndIndices) {
+  struct Case {
+    uint16_t vendor;
+    int button;
+    const char* trace;
+    uint8_t registerAfter;
+  };
+  const Case cases[] = {
+      {ChipsetSim::kSisVendor, 2,
+       "wCF8=80000000/2 rCFC=1039/1 w70=7B/0 r71=25/0 w70=7B/0 r71=25/0 w70=7B/0 r71=25/0 "
+       "w70=7B/0 w71=5/0 w70=7B/0 r71=5/0",
+       0x05},
+      {ChipsetSim::kOtherVendor, 4, "wCF8=80000000/2 rCFC=8086/1 w72=E0/0 r73=4/0 w72=E0/0 w73=4/0", 0x00},
+  };
+  for (const Case& c : cases) {
+    ChipsetState shared;
+    ChipsetSim::Reset(shared, c.vendor, 0x1234);
+    ChipsetSim pad(shared), program(shared);
+    fake::Sleeper sleeper;
+    fake::Timer timer;
+    pad.PressButton(c.button);
+    EXPECT_EQ(ButtonReader(program, sleeper).ReadCode(timer), c.button);
+    EXPECT_EQ(program.Trace(), c.trace);
+    EXPECT_EQ(pad.Cmos(c.vendor == ChipsetSim::kSisVendor ? 0 : 1, c.vendor == ChipsetSim::kSisVendor ? 0x7B : 0xE0),
+              c.registerAfter);
+  }
+}
+
+// Accesses that are not the protocol's do not pass for it: wide cycles spill
+// into the neighbouring ports, 0xCF8 latches only dwords, other registers hold
+// other content.
+TEST(ChipsetSimTest, WrongWidthsAndIndicesAnswerLikeTheHardware) {
+  struct Case {
+    uint16_t writePort;
+    uint32_t value;
+    PortWidth writeWidth;
+    uint16_t readPort;
+    PortWidth readWidth;
+    uint32_t expected;
+  };
+  const Case cases[] = {
+      {0x70, 0x7B, kPortByte, 0x71, kPortByte, 0x25},        // the protocol's access
+      {0x70, 0x7B, kPortByte, 0x71, kPortWord, 0xFF25},      // + the write-only index port 0x72
+      {0x70, 0x7B, kPortByte, 0x71, kPortDword, 0xFF03FF25}, // + 0x72, 0x73 (bank 1 reg 0xE0), 0x74
+      {0x70, 0x7B, kPortWord, 0x71, kPortByte, 0x00},        // the index's high byte went into 0x7B
+      {0x70, 0x7C, kPortByte, 0x71, kPortByte, 0xFC},        // another register
+      {0x70, 0xFB, kPortByte, 0x71, kPortByte, 0x25},        // bit 7 is the NMI mask, not the index
+      {0x72, 0xE0, kPortByte, 0x73, kPortWord, 0xFF03},
+      {0x72, 0xE1, kPortByte, 0x73, kPortByte, 0xE1},
+      {0xCF8, 0x80000000, kPortDword, 0xCFC, kPortByte, 0x39},
+      {0xCF8, 0x80000000, kPortDword, 0xCFE, kPortWord, 0x0630},
+      {0xCF8, 0x80000000, kPortWord, 0xCFC, kPortWord, 0xFFFF},  // not a configuration address
+      {0xCF8, 0x80000000, kPortDword, 0xCFC, static_cast<PortWidth>(3), 0xFFFFFFFF},
+  };
+  for (const Case& c : cases) {
+    ChipsetSim chip;
+    chip.PressButton(2);
+    chip.SetCmos(1, 0xE0, 0x03);
+    chip.Write(0x72, 0xE0, kPortByte);
+    chip.Write(c.writePort, c.value, c.writeWidth);
+    EXPECT_EQ(chip.Read(c.readPort, c.readWidth), c.expected) << std::hex << c.writePort << "/" << c.writeWidth
+                                                              << " " << c.readPort << "/" << c.readWidth;
+  }
+}
+
 }  // namespace
 }  // namespace zeph
