@@ -22,9 +22,17 @@ zeph_make_template() {
   touch "$zeph_template/.ready"
 }
 
+# Wine draws the caption buttons with Marlett, which Debian keeps outside the
+# prefix's font folder; without it they show as the letters "0 1 r".
+zeph_add_marlett() {
+  local fonts="$zeph_template/drive_c/windows/Fonts"
+  [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
+}
+
 # Makes a throwaway prefix and exports WINEPREFIX.
 zeph_new_prefix() {
   zeph_make_template
+  zeph_add_marlett
   WINEPREFIX=$(mktemp -d /tmp/zeph-wine.XXXXXX)
   cp -a "$zeph_template/." "$WINEPREFIX/"
   export WINEPREFIX

@@ -131,5 +131,64 @@ TEST_F(ButtonReaderTest, ExtendedBankReturnsTheByteAndWritesItBack) {
   EXPECT_TRUE(sleeper.sleeps.empty());
 }
 
+// The port sequence with its widths and index values is the hardware's
+// contract. The press is made through another view of the same state, as the
+// pad does from its own process, and that view sees the acknowledgement.
+TEST(ButtonReaderPortsTest, ProbeAndRegisterAccessesUseTheHardwaresWidthsAndIndices) {
+  const std::pair<uint16_t, const char*> cases[] = {
+      {ChipsetSim::kSisVendor,
+       "wCF8=80000000/2 rCFC=1039/1 w70=7B/0 r71=25/0 w70=7B/0 r71=25/0 w70=7B/0 r71=25/0 "
+       "w70=7B/0 w71=5/0 w70=7B/0 r71=5/0"},
+      {ChipsetSim::kOtherVendor, "wCF8=80000000/2 rCFC=8086/1 w72=E0/0 r73=2/0 w72=E0/0 w73=2/0"},
+  };
+  for (const auto& [vendor, trace] : cases) {
+    ChipsetState shared;
+    ChipsetSim::Reset(shared, vendor, 0x1234);
+    ChipsetSim pad(shared), program(shared);
+    fake::Sleeper sleeper;
+    fake::Timer timer;
+    pad.PressButton(2);
+    EXPECT_EQ(ButtonReader(program, sleeper).ReadCode(timer), 2);
+    EXPECT_EQ(program.Trace(), trace);
+    EXPECT_EQ(ButtonReader(pad, sleeper).ReadCode(timer), 0);
+  }
+}
+
+// Accesses that are not the protocol's do not pass for it: wide cycles spill
+// into the neighbouring ports, 0xCF8 latches only dwords, other registers hold
+// other content.
+TEST(ChipsetSimTest, WrongWidthsAndIndicesAnswerLikeTheHardware) {
+  struct Case {
+    uint16_t writePort;
+    uint32_t value;
+    PortWidth writeWidth;
+    uint16_t readPort;
+    PortWidth readWidth;
+    uint32_t expected;
+  };
+  const Case cases[] = {
+      {0x70, 0x7B, kPortByte, 0x71, kPortByte, 0x25},        // the protocol's access
+      {0x70, 0x7B, kPortByte, 0x71, kPortWord, 0xFF25},      // + the write-only index port 0x72
+      {0x70, 0x7B, kPortByte, 0x71, kPortDword, 0xFF03FF25}, // + 0x72, 0x73 (bank 1 reg 0xE0), 0x74
+      {0x70, 0x7B, kPortWord, 0x71, kPortByte, 0x00},        // the index's high byte went into 0x7B
+      {0x70, 0x7C, kPortByte, 0x71, kPortByte, 0xFC},        // another register
+      {0x70, 0xFB, kPortByte, 0x71, kPortByte, 0x25},        // bit 7 is the NMI mask, not the index
+      {0x72, 0xE0, kPortByte, 0x73, kPortWord, 0xFF03},
+      {0x72, 0xE1, kPortByte, 0x73, kPortByte, 0xE1},
+      {0xCF8, 0x80000000, kPortDword, 0xCFC, kPortByte, 0x39},
+      {0xCF8, 0x80000000, kPortDword, 0xCFE, kPortWord, 0x0630},
+      {0xCF8, 0x80000000, kPortWord, 0xCFC, kPortWord, 0xFFFF},  // not a configuration address
+      {0xCF8, 0x80000000, kPortDword, 0xCFC, static_cast<PortWidth>(3), 0xFFFFFFFF},
+  };
+  for (const Case& c : cases) {
+    ChipsetSim chip;
+    chip.PressButton(2);
+    chip.SetCmos(1, 0xE0, 0x03);
+    chip.Write(0x72, 0xE0, kPortByte);
+    chip.Write(c.writePort, c.value, c.writeWidth);
+    EXPECT_EQ(chip.Read(c.readPort, c.readWidth), c.expected) << "case " << (&c - cases);
+  }
+}
+
 }  // namespace
 }  // namespace zeph
