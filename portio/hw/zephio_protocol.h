@@ -63,6 +63,11 @@ struct Request {
   uint8_t value;  // the byte to write
 };
 
+// The record PortIO.dll sends for a request.
+inline Record Encode(const Request& request) {
+  return Record{static_cast<uint32_t>(request.target), request.write ? request.value : 0u};
+}
+
 // Decides whether a control request is one we answer. The input is read only
 // after its size has been found right, so a short buffer is never overrun.
 inline Verdict Decode(uint32_t code, const void* input, uint32_t inputSize,
