@@ -39,7 +39,7 @@ HANDLE Device() {
 uint32_t Send(const zephio::Request& request) {
   const HANDLE device = Device();
   if (device == INVALID_HANDLE_VALUE) return 0;
-  const zephio::Record in = zephio::Encode(request);
+  zephio::Record in = zephio::Encode(request);
   zephio::Record out = {0, 0};
   DWORD got = 0;
   if (request.write) {
