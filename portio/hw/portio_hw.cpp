@@ -1,6 +1,7 @@
 // PortIO.dll for the notebook itself. On Windows 9x/ME it does the port accesses
-// with in/out; on the NT family it asks zephio.sys, which answers only the
-// launch-button reader's requests.
+// with in/out, any port: there every program may do the same, so the library is no
+// gate. On the NT family it asks zephio.sys, which answers only the launch-button
+// reader's requests, and refuses everything else here already.
 #include <windows.h>
 
 #include "platform/portio_api.h"

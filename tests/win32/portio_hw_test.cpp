@@ -94,12 +94,22 @@ class Driver : public ::testing::Test {
   void TearDown() override {
     if (m_device != INVALID_HANDLE_VALUE) CloseHandle(m_device);
     if (m_service) {
-      SERVICE_STATUS status;
-      ControlService(m_service, SERVICE_CONTROL_STOP, &status);
+      Stop();
       DeleteService(m_service);
       CloseServiceHandle(m_service);
     }
     if (m_scm) CloseServiceHandle(m_scm);
+  }
+
+  // Waits for the stop: the next test creates the service again under the same name.
+  bool Stop() {
+    SERVICE_STATUS status;
+    if (!ControlService(m_service, SERVICE_CONTROL_STOP, &status)) return false;
+    for (int i = 0; i < 50; ++i) {
+      if (QueryServiceStatus(m_service, &status) && status.dwCurrentState == SERVICE_STOPPED) return true;
+      Sleep(100);
+    }
+    return false;
   }
 
   bool Running() const {
@@ -197,11 +207,7 @@ TEST_F(Driver, PortIODllReadsTheProgramsSequenceThroughIt) {
 TEST_F(Driver, StoppingRemovesTheDevice) {
   CloseHandle(m_device);
   m_device = INVALID_HANDLE_VALUE;
-  SERVICE_STATUS status;
-  ASSERT_TRUE(ControlService(m_service, SERVICE_CONTROL_STOP, &status)) << GetLastError();
-  for (int i = 0; i < 50 && QueryServiceStatus(m_service, &status) && status.dwCurrentState != SERVICE_STOPPED; ++i)
-    Sleep(100);
-  EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+  ASSERT_TRUE(Stop()) << GetLastError();
   HANDLE device = CreateFileA(ZEPHIO_USER_PATH, FILE_READ_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_EQ(device, INVALID_HANDLE_VALUE);
   if (device != INVALID_HANDLE_VALUE) CloseHandle(device);
