@@ -7,6 +7,7 @@ packages=(
   cmake make g++ pkg-config python3
   libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  mingw-w64-i686-dev mingw-w64-x86-64-dev   # the DDK headers and kernel import libraries for zephio.sys
   wine wine32:i386 wine64
   xvfb xauth xdotool imagemagick bc x11-utils fonts-wine fonts-liberation
 )

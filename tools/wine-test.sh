@@ -13,4 +13,8 @@ dir=$(cd "$(dirname "$1")" && pwd)
 exe="$dir/$(basename "$1")"
 shift
 cd "$dir"
+# ZEPH_WINE_VERSION=win98 and the like: the Windows version Wine shows this program.
+if [ -n "${ZEPH_WINE_VERSION:-}" ]; then
+  wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$(basename "$exe")" /v Version /d "$ZEPH_WINE_VERSION" /f >/dev/null 2>&1
+fi
 timeout --kill-after=10 "${ZEPH_TEST_TIMEOUT:-300}" wine "$exe" "$@"
