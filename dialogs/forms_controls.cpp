@@ -33,11 +33,26 @@ COLORREF ToColor(const std::optional<Rgb>& c, COLORREF fallback) {
 
 RECT ToRect(const Box& b) { return {b.left, b.top, b.right, b.bottom}; }
 
-Font MakeFont(HDC dc, const FormsLook& look) {
+Font MakeFont(const FormsLook& look, int height) {
+  return Font(CreateFontA(height, 0, 0, 0, look.fontWeight, FALSE, FALSE, FALSE, static_cast<BYTE>(look.fontCharset),
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                          look.fontFace.c_str()));
+}
+
+// The look's font, made smaller until the caption fits the box: a caption is
+// shown whole, whatever face the system substitutes for the one asked for.
+Font MakeFittingFont(HDC dc, const FormsLook& look, int maxWidth, int maxHeight) {
   if (look.fontPoints <= 0) return Font();
-  return Font(CreateFontA(-MulDiv(look.fontPoints, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, look.fontWeight,
-                          FALSE, FALSE, FALSE, static_cast<BYTE>(look.fontCharset), OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, look.fontFace.c_str()));
+  constexpr int kSmallest = 6;
+  Font font;
+  for (int height = MulDiv(look.fontPoints, GetDeviceCaps(dc, LOGPIXELSY), 72); height >= kSmallest; --height) {
+    font = MakeFont(look, -height);
+    SelectScope select(dc, font.Get());
+    SIZE text{0, 0};
+    GetTextExtentPoint32A(dc, look.caption.c_str(), static_cast<int>(look.caption.size()), &text);
+    if (text.cx <= maxWidth && text.cy <= maxHeight) break;
+  }
+  return font;
 }
 
 void FillBack(HDC dc, const RECT& rc, const FormsLook& look, int sysColor) {
@@ -53,14 +68,16 @@ void PaintButton(HWND hwnd, HDC dc, const Control& c) {
   DrawEdge(dc, &edge, c.pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
 
   const bool enabled = IsWindowEnabled(hwnd) != FALSE;
-  Font font = MakeFont(dc, c.look);
+  // Room for the caption: beside or under the picture, inside the edge.
+  const int pic = c.look.picture ? kPictureSize : 0;
+  const int room = c.look.place == PicturePlace::kRight ? rc.right - pic - 6 : rc.right - 4;
+  Font font = MakeFittingFont(dc, c.look, room, rc.bottom - 4);
   HFONT parentFont = reinterpret_cast<HFONT>(SendMessageA(GetParent(hwnd), WM_GETFONT, 0, 0));
   SelectScope selectFont(dc, font ? font.Get() : parentFont);
   SIZE text{0, 0};
   if (!c.look.caption.empty()) {
     GetTextExtentPoint32A(dc, c.look.caption.c_str(), static_cast<int>(c.look.caption.size()), &text);
   }
-  const int pic = c.look.picture ? kPictureSize : 0;
   ButtonLayout layout =
       LayoutButton({rc.left, rc.top, rc.right, rc.bottom}, pic, pic, text.cx, text.cy, c.look.place);
   const int shift = c.pressed ? 1 : 0;
@@ -96,12 +113,12 @@ void PaintLabel(HWND hwnd, HDC dc, const Control& c) {
   RECT rc;
   GetClientRect(hwnd, &rc);
   FillBack(dc, rc, c.look, COLOR_BTNFACE);
-  Font font = MakeFont(dc, c.look);
+  Font font = MakeFittingFont(dc, c.look, rc.right, rc.bottom);
   HFONT parentFont = reinterpret_cast<HFONT>(SendMessageA(GetParent(hwnd), WM_GETFONT, 0, 0));
   SelectScope selectFont(dc, font ? font.Get() : parentFont);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ToColor(c.look.fore, GetSysColor(COLOR_BTNTEXT)));
-  DrawTextA(dc, c.look.caption.c_str(), -1, &rc, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+  DrawTextA(dc, c.look.caption.c_str(), -1, &rc, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
 }
 
 // A placeable metafile from the resources, drawn zoomed into the box with its
@@ -137,6 +154,12 @@ void PaintImage(HWND hwnd, HDC dc, const Control& c) {
     InflateRect(&rc, -1, -1);
   }
   if (c.look.metafile) PlayPlaceableMetafile(dc, c.look.metafile, rc);
+}
+
+void Paint(HWND hwnd, HDC dc, const Control& c) {
+  if (c.kind == Kind::kButton) PaintButton(hwnd, dc, c);
+  if (c.kind == Kind::kLabel) PaintLabel(hwnd, dc, c);
+  if (c.kind == Kind::kImage) PaintImage(hwnd, dc, c);
 }
 
 void FireClick(HWND hwnd) {
@@ -246,11 +269,12 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 1;  // painting fills the whole client area
     case WM_PAINT: {
       PaintDC dc(hwnd);
-      if (K == Kind::kButton) PaintButton(hwnd, dc.Get(), *c);
-      if (K == Kind::kLabel) PaintLabel(hwnd, dc.Get(), *c);
-      if (K == Kind::kImage) PaintImage(hwnd, dc.Get(), *c);
+      Paint(hwnd, dc.Get(), *c);
       return 0;
     }
+    case WM_PRINTCLIENT:
+      Paint(hwnd, reinterpret_cast<HDC>(wp), *c);
+      return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
       delete c;

@@ -64,7 +64,8 @@ HWND CDataExchange::Control(int id) const { return GetDlgItem(m_dlg.GetSafeHwnd(
 
 void DDX_Control(CDataExchange& dx, int id, CWnd& member) {
   if (dx.Saving() || member.GetSafeHwnd()) return;
-  if (member.Attach(dx.Control(id))) dx.Dialog().m_bound.push_back(&member);
+  // Subclassed, so that a member class's own table sees its control's messages.
+  if (member.SubclassWindow(dx.Control(id))) dx.Dialog().m_bound.push_back(&member);
 }
 
 void DDX_Text(CDataExchange& dx, int id, std::string& value, int maxChars) {

@@ -30,7 +30,8 @@ class CDataExchange {
   bool m_failed = false;
 };
 
-// Attaches a member to the control the template created (loading only).
+// Binds a member to the control the template created (loading only): the
+// control's messages go through the member's table first.
 void DDX_Control(CDataExchange& dx, int id, CWnd& member);
 // Text of a field; maxChars limits the field when loading and fails a longer
 // text when saving (0: no limit).

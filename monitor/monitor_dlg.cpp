@@ -16,6 +16,24 @@ UINT TaskbarCreatedMessage() {
 }
 }  // namespace
 
+ZEPH_BEGIN_MESSAGE_MAP(CBorderedProgress, CProgressCtrl)
+  ZEPH_ON_MESSAGE(WM_NCPAINT, OnNcPaint)
+ZEPH_END_MESSAGE_MAP()
+
+LRESULT CBorderedProgress::OnNcPaint(WPARAM, LPARAM) {
+  const LRESULT result = Default();
+  // The thin black line of a bordered control, as the classic look draws it.
+  if (GetWindowLongA(m_hWnd, GWL_STYLE) & WS_BORDER) {
+    HDC dc = GetWindowDC(m_hWnd);
+    RECT rc;
+    GetWindowRect(m_hWnd, &rc);
+    OffsetRect(&rc, -rc.left, -rc.top);
+    FrameRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(m_hWnd, dc);
+  }
+  return result;
+}
+
 ZEPH_BEGIN_MESSAGE_MAP(CMonitorDlg, CDialog)
   ZEPH_ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
   ZEPH_ON_MESSAGE(WM_PAINT, OnPaint)

@@ -13,6 +13,15 @@ namespace zeph {
 // itself on its first paint and from then on runs the poll timer. It adds the
 // tray icon when its window is created and offers the About box on its system
 // menu. Its modal run is the program's message loop.
+// The progress bar of the monitor dialog. Its template line gives it a border,
+// which a themed progress control leaves out: it draws that border itself.
+class CBorderedProgress : public CProgressCtrl {
+  ZEPH_DECLARE_MESSAGE_MAP()
+
+ protected:
+  LRESULT OnNcPaint(WPARAM wp, LPARAM lp);
+};
+
 class CMonitorDlg : public CDialog, public IPollTimer {
  public:
   static constexpr UINT_PTR kPollTimerId = 1;
@@ -53,7 +62,7 @@ class CMonitorDlg : public CDialog, public IPollTimer {
   void RetryTrayIcon();
   void StopTrayRetry();
 
-  CProgressCtrl m_progress;
+  CBorderedProgress m_progress;
   bool m_firstRun = true;
   HICON m_hIcon;
   HWND m_trayWnd;

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds the Windows program and runs it under Wine with the simulated launch
-# buttons, in an X server of its own when there is no display.
-#   tools/run.sh        run it
-#   tools/run.sh 3      and press launch button 3 three seconds after start
+# buttons: zephkeys.exe from the simulator set (build/win32/sim) and the
+# launch-button pad beside it, on your display or in an X server of its own
+# when there is none.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${ZEPH_RUN_BUILT:-}" ]; then
   bash tools/setup.sh
+  mkdir -p build
   cmake --preset win32 >/dev/null
   cmake --build --preset win32 -j"$(nproc)" >build/win32.log 2>&1 || { cat build/win32.log; exit 1; }
 fi
@@ -14,16 +15,21 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "run: no display; starting Xvfb"
   ZEPH_RUN_BUILT=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
-echo "run: display $DISPLAY (a screenshot: DISPLAY=$DISPLAY import -window root shot.png)"
 source tools/wine-env.sh
 zeph_new_prefix
 trap zeph_end_prefix EXIT
+cd build/win32/sim
 
-cat <<'NOTE'
-run: the tray program's start-up and tray menu are not built yet. This runs what exists:
-run: the monitor dialog (it hides at once and polls the simulated buttons every second)
-run: with a stand-in tray window. Double-click the tray icon for the Properties dialog,
-run: right-click it for the About box. Launch presses: tools/run.sh N (N = 1..4).
+cat <<NOTE
+run: display $DISPLAY, Wine prefix $WINEPREFIX
+run: zephkeys.exe lives in the tray (the "Wine System Tray" window when no tray is docked).
+run:   double-click its icon for the Properties dialog, right-click it for the menu; Exit ends the run.
+run: press the launch buttons on the pad window, or from another shell:
+run:   DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX wine $PWD/zephpad.exe press 1..4
+run:   ... zephpad.exe chipset sis|other, ... zephpad.exe show
+run: a screenshot: DISPLAY=$DISPLAY import -window root shot.png
 NOTE
-cd build/win32/bin
-wine zephdemo.exe "$@"
+wine zephpad.exe >/dev/null 2>&1 &
+rc=0
+wine zephkeys.exe || rc=$?
+echo "run: zephkeys.exe ended with $rc"

@@ -5,13 +5,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include "dialogs/forms_controls.h"
+#include "framework/dialog.h"
 #include "gui_driver.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   InitCommonControls();
   zeph::RegisterFormsControls(GetModuleHandleA(nullptr));
+  // "--template N" only shows dialog template N, for a look at its layout.
+  if (argc == 3 && std::strcmp(argv[1], "--template") == 0) {
+    return static_cast<int>(zeph::CDialog(static_cast<UINT>(std::atoi(argv[2]))).DoModal());
+  }
   zeph::test::InitGuiThread();
   return RUN_ALL_TESTS();
 }

@@ -2,6 +2,7 @@
 // the simulated chipset, the About box, and its endings.
 #include <windows.h>
 #include <shellapi.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -256,6 +257,23 @@ TEST_F(MonitorTest, FailedLaunchShowsOneBoxWhileTicksGoOn) {
       [&] { return dlg.DoModal(); });
   EXPECT_TRUE(shown);
   EXPECT_EQ(boxesAfterSecondPress, 1);
+}
+
+TEST(BorderedProgressTest, DrawsTheBorderItsStyleAsksFor) {
+  HWND host = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 10, 10, 200, 60, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  for (DWORD border : {DWORD{WS_BORDER}, DWORD{0}}) {
+    HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | border, 10, 10, 150, 20, host,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
+    CBorderedProgress progress;
+    ASSERT_TRUE(progress.SubclassWindow(bar));
+    RedrawWindow(bar, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC dc = GetWindowDC(bar);
+    EXPECT_EQ(GetPixel(dc, 0, 0) == RGB(0, 0, 0), border != 0);
+    ReleaseDC(bar, dc);
+    DestroyWindow(bar);
+  }
+  DestroyWindow(host);
 }
 
 }  // namespace
