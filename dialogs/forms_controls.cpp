@@ -118,7 +118,7 @@ void PaintLabel(HWND hwnd, HDC dc, const Control& c) {
   SelectScope selectFont(dc, font ? font.Get() : parentFont);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ToColor(c.look.fore, GetSysColor(COLOR_BTNTEXT)));
-  DrawTextA(dc, c.look.caption.c_str(), -1, &rc, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+  DrawTextA(dc, c.look.caption.c_str(), -1, &rc, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 
 // A placeable metafile from the resources, drawn zoomed into the box with its

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Takes screenshots of the program's windows under Wine in Xvfb, into
-# build/shots/: the dialog templates as they are, the Properties dialog on a
-# fresh registry and after Default, the address dialog it opens, and the About
-# box from the tray icon. Needs a built win32 preset.
+# Takes screenshots of the program under Wine in Xvfb, into build/shots/: the
+# dialog templates as they are, the tray menu open at the icon, the Properties
+# dialog on a fresh registry and after Default, the address dialog it opens,
+# the About box, and the launch-button pad. Needs a built win32 preset.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${DISPLAY:-}" ]; then
@@ -13,7 +13,8 @@ zeph_new_prefix
 trap zeph_end_prefix EXIT
 out=$PWD/build/shots
 mkdir -p "$out"
-cd build/win32/bin
+bin=$PWD/build/win32/bin
+cd build/win32/sim
 
 wait_window() {  # title -> X window id
   for _ in $(seq 100); do
@@ -26,7 +27,7 @@ wait_window() {  # title -> X window id
 }
 shot() { import -window root "$out/$1.png"; echo "screenshots: $out/$1.png"; }
 # Clicks a point given in dialog units of a dialog window.
-click_dlu() {  # window x y dlu-width-of-client
+click_dlu() {  # window x y dlu-width-of-client dlu-height
   eval "$(xdotool getwindowgeometry --shell "$1")"
   local scale_x scale_y
   scale_x=$(echo "$WIDTH / $4" | bc -l)
@@ -39,16 +40,21 @@ for tmpl in "102 Welcome to Velmaris Zephra World monitor" \
             "131 Input Dialog address"; do
   set -- $tmpl
   id=$1; name=${*: -1}; title=${*:2:$#-2}
-  wine zephdemo.exe --template "$id" &
+  wine "$bin/zeph_gui_tests.exe" --template "$id" &
   wait_window "$title" >/dev/null && shot "template-$name"
   wineserver -k; wineserver -w
 done
 
-wine zephdemo.exe &
+wine zephkeys.exe &
 tray=$(wait_window "Wine System Tray")
-sleep 2  # the monitor dialog adds its icon once it is created
+sleep 1
 eval "$(xdotool getwindowgeometry --shell "$tray")"
 icon_x=$((X + 12)) icon_y=$((Y + 32))
+xdotool mousemove $icon_x $icon_y click 3
+sleep 1
+shot tray-menu
+xdotool mousemove 600 600 click 1   # a click elsewhere closes the menu
+sleep 0.5
 xdotool mousemove $icon_x $icon_y click --repeat 2 --delay 80 1
 props=$(wait_window "Properties for Zephra Button")
 shot properties-fresh
@@ -60,8 +66,7 @@ wait_window "Input Dialog" >/dev/null
 shot address-from-properties
 click_dlu "$(wait_window "Input Dialog")" 172 42 204 56   # its Cancel
 sleep 0.5
-click_dlu "$props" 98 128 160 175    # Cancel
+click_dlu "$props" 62 128 160 175    # Cancel
 sleep 0.5
-# A right click on the tray icon opens the About box in this build.
-xdotool mousemove $icon_x $icon_y click 3
-wait_window "About Zephra Button" >/dev/null && shot about
+wine zephpad.exe &
+wait_window "Zephra Button Pad" >/dev/null && shot pad

@@ -1,0 +1,39 @@
+// The floor the idle program is measured against: what any tray program of
+// this kind must cost. A hidden window, the same tray icon, and a 1-second
+// timer whose tick does nothing.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "res/resource.h"
+
+namespace {
+LRESULT CALLBACK FloorProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_TIMER) return 0;
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = FloorProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = "ZephIdleFloor";
+  RegisterClassA(&wc);
+  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "Zephra idle floor", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+  NOTIFYICONDATAA nid = {};
+  nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  nid.hWnd = hwnd;
+  nid.uID = 9999;
+  nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  nid.uCallbackMessage = WM_USER + 100;
+  nid.hIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_ZEPHRA), IMAGE_ICON,
+                                            GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  lstrcpyA(nid.szTip, "Zephra idle floor");
+  Shell_NotifyIconA(NIM_ADD, &nid);
+  SetTimer(hwnd, 1, 1000, nullptr);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  Shell_NotifyIconA(NIM_DELETE, &nid);
+  return 0;
+}
