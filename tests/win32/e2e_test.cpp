@@ -1,0 +1,336 @@
+// zephkeys.exe as a user meets it: the program of the simulator set started as
+// a child process and driven only from outside, its buttons pressed with the
+// pad, its tray icon's notifications sent, its menu clicked, its boxes read.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "gui_driver.h"
+#include "res/resource.h"
+#include "test_support.h"
+
+namespace zeph::test {
+namespace {
+
+constexpr UINT kTrayNotify = WM_USER + 100, kTrayId = 9999;
+constexpr const char* kWelcome = "Welcome to Velmaris Zephra World";
+constexpr const char* kProperties = "Properties for Zephra Button";
+
+// build/win32/sim, beside this program's folder.
+std::string SimDir() {
+  char path[MAX_PATH] = "";
+  std::string dir(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+  dir.resize(dir.find_last_of('\\'));
+  return dir.substr(0, dir.find_last_of('\\') + 1) + "sim\\";
+}
+
+PROCESS_INFORMATION Launch(const std::string& exe, const std::string& args, HANDLE out = nullptr, DWORD flags = 0) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = out ? STARTF_USESTDHANDLES : 0;
+  si.hStdOutput = si.hStdError = out;
+  PROCESS_INFORMATION pi = {};
+  std::string cmd = "\"" + SimDir() + exe + "\" " + args;
+  CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, out != nullptr, flags, nullptr, nullptr, &si, &pi);
+  return pi;
+}
+
+// Runs the pad to its end; what it printed.
+std::string Pad(const std::string& args) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return {};
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  PROCESS_INFORMATION pi = Launch("zephpad.exe", args, writeEnd);
+  CloseHandle(writeEnd);
+  std::string out;
+  char buf[512];
+  DWORD n = 0;
+  while (ReadFile(readEnd, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
+  CloseHandle(readEnd);
+  WaitForSingleObject(pi.hProcess, 10000);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return out;
+}
+
+// Top-level windows of this class and title (null: any) and process (0: any).
+std::vector<HWND> TopLevel(const char* cls, const char* title, DWORD pid = 0) {
+  std::vector<HWND> found;
+  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, cls, title)) != nullptr;) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (!pid || owner == pid) found.push_back(w);
+  }
+  return found;
+}
+
+// Asks the shell about the program's icon, as any process may.
+bool IconShown(HWND owner, DWORD message = NIM_MODIFY) {
+  NOTIFYICONDATAA icon = {};
+  icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  icon.hWnd = owner;
+  icon.uID = kTrayId;
+  return Shell_NotifyIconA(message, &icon) != FALSE;
+}
+
+// STILL_ACTIVE when the process has not ended in time.
+DWORD ExitCode(HANDLE process, int timeoutMs) {
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+  return code;
+}
+
+// A real left click at a point of the screen.
+void ClickAt(int x, int y) {
+  SetCursorPos(x, y);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+// Runs end, which makes the program quit, as the program's debugger: it stops
+// at each debug event, and the first stop after its welcome dialog has gone
+// while its hidden window is still there (it lets its port library go then)
+// tells whether its icon was still in the tray on its way out. -1: no such stop.
+int IconAtShutdown(const PROCESS_INFORMATION& pi, const std::function<void()>& end) {
+  if (!DebugActiveProcess(pi.dwProcessId)) return -1;
+  DebugSetProcessKillOnExit(FALSE);
+  end();
+  int icon = -1;
+  DEBUG_EVENT ev;
+  while (WaitForDebugEvent(&ev, 10000)) {
+    const DWORD code = ev.dwDebugEventCode;
+    if (code == CREATE_PROCESS_DEBUG_EVENT && ev.u.CreateProcessInfo.hFile) CloseHandle(ev.u.CreateProcessInfo.hFile);
+    if (code == LOAD_DLL_DEBUG_EVENT && ev.u.LoadDll.hFile) CloseHandle(ev.u.LoadDll.hFile);
+    const std::vector<HWND> tray = TopLevel("Zephkeys", nullptr, pi.dwProcessId);
+    if (icon < 0 && !tray.empty() && TopLevel(nullptr, kWelcome, pi.dwProcessId).empty()) icon = IconShown(tray[0]);
+    const bool fault = code == EXCEPTION_DEBUG_EVENT && ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT;
+    ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, fault ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE);
+    if (code == EXIT_PROCESS_DEBUG_EVENT) break;
+  }
+  DebugActiveProcessStop(pi.dwProcessId);
+  return icon;
+}
+
+class Zephkeys : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath);
+    // The simulated chipset outlives every process: no press left on either.
+    for (const char* step : {"chipset other", "raw 0", "chipset sis"}) Pad(step);
+    ASSERT_NE(Pad("raw 0").find("press waiting: none"), std::string::npos);
+  }
+
+  void TearDown() override {
+    for (const PROCESS_INFORMATION& pi : m_procs) {
+      const std::vector<HWND> tray = TopLevel("Zephkeys", nullptr, pi.dwProcessId);
+      if (!tray.empty()) PostMessageA(tray[0], WM_COMMAND, IDM_TRAY_EXIT, 0);
+      if (ExitCode(pi.hProcess, tray.empty() ? 0 : 5000) == STILL_ACTIVE) TerminateProcess(pi.hProcess, 99);
+      WaitForSingleObject(pi.hProcess, 5000);
+      CloseHandle(pi.hProcess);
+      CloseHandle(pi.hThread);
+    }
+    m_procs.clear();
+    RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath);
+  }
+
+  const PROCESS_INFORMATION& Start(DWORD flags = 0) {
+    m_procs.push_back(Launch("zephkeys.exe", "", nullptr, flags));
+    return m_procs.back();
+  }
+
+  // The program's hidden window, once its icon is in the tray and its welcome
+  // dialog has hidden itself.
+  HWND Ready(const PROCESS_INFORMATION& pi) {
+    HWND tray = nullptr;
+    WaitUntil([&] {
+      const std::vector<HWND> w = TopLevel("Zephkeys", "Velmaris Zephkeys", pi.dwProcessId);
+      const std::vector<HWND> welcome = TopLevel(nullptr, kWelcome, pi.dwProcessId);
+      const bool hidden = w.size() == 1 && welcome.size() == 1 && !IsWindowVisible(w[0]) && !IsWindowVisible(welcome[0]);
+      return (tray = hidden && IconShown(w[0]) ? w[0] : nullptr) != nullptr;
+    });
+    return tray;
+  }
+
+  std::vector<PROCESS_INFORMATION> m_procs;
+};
+
+TEST_F(Zephkeys, FirstTickStoresEverySlotAs256ByteText) {
+  const std::string dword("\1\0\0\0", 4), unterminated(400, 'x');
+  const char* browser = "C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE";
+  const char* mailer = "C:\\Program Files\\Outlook Express\\MSIMN.EXE";
+  struct Slot {
+    DWORD type;  // 0: no value before the start
+    std::string before, after;
+  };
+  const std::vector<std::vector<Slot>> runs = {
+      {{0, "", browser}, {0, "", "www.yahoo.com"}, {0, "", ""}, {0, "", mailer}},
+      {{REG_DWORD, dword, browser}, {REG_SZ, unterminated, unterminated.substr(0, 255)},
+       {REG_SZ, std::string("a b", 4), "a b"}, {REG_DWORD, dword, mailer}},
+  };
+  const char* names[] = {"S1", "S2", "S3", "S4"};
+  for (const auto& run : runs) {
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, kSlotKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    for (int i = 0; i < 4; ++i) {
+      const auto* data = reinterpret_cast<const BYTE*>(run[i].before.data());
+      if (run[i].type) RegSetValueExA(key, names[i], 0, run[i].type, data, static_cast<DWORD>(run[i].before.size()));
+    }
+    RegCloseKey(key);
+    ASSERT_TRUE(Ready(Start()));
+    WaitUntil([&] { return StoredSlot("S1") == run[0].after && StoredSlot("S4") == run[3].after; });
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(StoredSlot(names[i]), run[i].after) << names[i];
+    TearDown();
+  }
+}
+
+TEST_F(Zephkeys, EachButtonOnBothChipsetsStartsItsCommandLine) {
+  const std::string browser = "C:\\Zeph Browser\\browser.exe", mailer = "C:\\ZephMail\\mail.exe";
+  ASSERT_TRUE(InstallMarker(browser) && InstallMarker(mailer));
+  const std::string slots[] = {browser, "www.one.example", "two.example/a?b=c", mailer};
+  for (int i = 0; i < 4; ++i) PutSlot(("S" + std::to_string(i + 1)).c_str(), slots[i]);
+  ASSERT_TRUE(Ready(Start()));
+  const std::string quoted = "\"" + browser + "\"";
+  const std::string expected[] = {quoted, mailer, quoted + " " + slots[1], quoted + " " + slots[2]};
+  for (const char* chipset : {"sis", "other"}) {
+    Pad(std::string("chipset ") + chipset);
+    for (int n = 1; n <= 4; ++n) {
+      DeleteFileA(kMarkerLog);
+      Pad("press " + std::to_string(n));
+      EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == expected[n - 1] + "\n"; }))
+          << chipset << " button " << n << " started:\n" << MarkerLog();
+    }
+  }
+}
+
+TEST_F(Zephkeys, MissingProgramIsReportedInOneBox) {
+  PutSlot("S1", "C:\\Nowhere\\missing.exe");
+  ASSERT_TRUE(Ready(Start()));
+  Pad("press 1");
+  HWND box = WaitForWindow("WinExec() error call");
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(HasStaticText(box, "The specified file was not found.") ||
+              HasStaticText(box, "The specified path was not found."));
+  // The same failure again while the box is open.
+  Pad("press 1");
+  EXPECT_TRUE(WaitUntil([] { return Pad("show").find("press waiting: none") != std::string::npos; }));
+  EXPECT_FALSE(WaitUntil([] { return CountTopLevel("WinExec() error call") > 1; }, 1500));
+  Click(box, IDOK);
+  EXPECT_TRUE(WaitGone(box));
+}
+
+TEST_F(Zephkeys, DoubleClickAndSettingsOpenOnePropertiesWindow) {
+  HWND tray = Ready(Start());
+  ASSERT_TRUE(tray);
+  // The icon's double click, the menu's Settings.
+  const UINT messages[] = {kTrayNotify, WM_COMMAND};
+  const WPARAM wps[] = {kTrayId, IDM_TRAY_SETTINGS};
+  const LPARAM lps[] = {WM_LBUTTONDBLCLK, 0};
+  for (int first = 0; first < 2; ++first) {
+    PostMessageA(tray, messages[first], wps[first], lps[first]);
+    HWND props = WaitForWindow(kProperties);
+    ASSERT_TRUE(props);
+    // Refused at once; a second dialog would keep the call waiting.
+    for (int i = 0; i < 2; ++i) SendMessageTimeoutA(tray, messages[i], wps[i], lps[i], SMTO_NORMAL, 1000, nullptr);
+    EXPECT_EQ(CountTopLevel(kProperties), 1);
+    PostMessageA(props, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitGone(props));
+  }
+}
+
+TEST_F(Zephkeys, TrayMenuOpensAtTheCursorAndRunsItsChoice) {
+  const PROCESS_INFORMATION& pi = Start();
+  HWND tray = Ready(pi);
+  ASSERT_TRUE(tray);
+  enum Item { kSettings, kAbout, kClose, kExit };
+  const int tops[] = {0, 40, 80, 121, 161};  // of the pictures
+  struct Choice {
+    Item item;
+    int x, y;
+  };
+  for (const Choice& c : {Choice{kClose, 300, 200}, Choice{kAbout, 520, 400}, Choice{kExit, 700, 300}}) {
+    SetCursorPos(c.x, c.y);
+    POINT at = {};
+    ASSERT_TRUE(WaitUntil([&] { return GetCursorPos(&at) && at.x == c.x && at.y == c.y; }));
+    PostMessageA(tray, kTrayNotify, kTrayId, WM_RBUTTONDOWN);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(menu = FindWindowA("#32768", nullptr)); }));
+    // Centred below the cursor: four pictures 115 wide and 161 high in all, and
+    // the menu's own margins.
+    RECT rc;
+    GetWindowRect(menu, &rc);
+    EXPECT_NEAR((rc.left + rc.right) / 2, c.x, 1);
+    EXPECT_EQ(rc.top, c.y);
+    EXPECT_TRUE(rc.right - rc.left >= 115 && rc.right - rc.left < 2 * 115) << rc.right - rc.left;
+    EXPECT_TRUE(rc.bottom - rc.top >= 161 && rc.bottom - rc.top < 161 + 40) << rc.bottom - rc.top;
+    const int y = rc.top + (rc.bottom - rc.top - 161) / 2 + (tops[c.item] + tops[c.item + 1]) / 2;
+    const auto choose = [&] { ClickAt((rc.left + rc.right) / 2, y); };
+    if (c.item == kExit) {
+      EXPECT_EQ(IconAtShutdown(pi, choose), 0);
+      EXPECT_EQ(ExitCode(pi.hProcess, 5000), 0u);
+      continue;
+    }
+    choose();
+    EXPECT_TRUE(WaitGone(menu));
+    // Close: a second for anything else to happen.
+    HWND about = WaitForWindow("About Zephra Button", c.item == kAbout ? 5000 : 1000);
+    EXPECT_EQ(about != nullptr, c.item == kAbout);
+    if (about) {
+      Click(about, IDOK);
+      EXPECT_TRUE(WaitGone(about));
+    }
+    EXPECT_EQ(ExitCode(pi.hProcess, 0), STILL_ACTIVE);
+    EXPECT_TRUE(IconShown(tray));
+    EXPECT_EQ(CountTopLevel(kProperties), 0);
+  }
+}
+
+TEST_F(Zephkeys, SecondInstanceShowsItsBoxAndLeavesTheFirstsIcon) {
+  HWND tray = Ready(Start());
+  ASSERT_TRUE(tray);
+  const PROCESS_INFORMATION& second = Start();
+  HWND box = WaitForWindow("error running!!");
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(HasStaticText(box, "You are already running Zephra Button..."));
+  EXPECT_EQ(IconAtShutdown(second, [&] { Click(box, IDOK); }), 0);
+  EXPECT_EQ(ExitCode(second.hProcess, 5000), 1u);
+  EXPECT_TRUE(IconShown(tray));
+}
+
+TEST_F(Zephkeys, TwentyCopiesStartedAtOnceLeaveOneRunning) {
+  for (int i = 0; i < 20; ++i) Start(CREATE_SUSPENDED);
+  for (const PROCESS_INFORMATION& pi : m_procs) ResumeThread(pi.hThread);
+  std::vector<HWND> boxes;
+  EXPECT_TRUE(WaitUntil([&] { return (boxes = TopLevel(nullptr, "error running!!")).size() >= 19; }, 30000));
+  const std::vector<HWND> trays = TopLevel("Zephkeys", nullptr);
+  ASSERT_EQ(trays.size(), 1u);
+  EXPECT_EQ(boxes.size(), 19u);
+  for (HWND box : boxes) Click(box, IDOK);
+  DWORD survivor = 0;
+  GetWindowThreadProcessId(trays[0], &survivor);
+  for (const PROCESS_INFORMATION& pi : m_procs) {
+    const bool first = pi.dwProcessId == survivor;
+    EXPECT_EQ(ExitCode(pi.hProcess, first ? 0 : 10000), first ? STILL_ACTIVE : 1);
+  }
+}
+
+TEST_F(Zephkeys, NewTaskbarGetsTheIconBack) {
+  HWND tray = Ready(Start());
+  ASSERT_TRUE(tray);
+  // What an Explorer restart does: the icon is gone, the new taskbar announces itself.
+  ASSERT_TRUE(IconShown(tray, NIM_DELETE));
+  ASSERT_FALSE(IconShown(tray));
+  SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return IconShown(tray); }, 2000));
+}
+
+}  // namespace
+}  // namespace zeph::test
