@@ -25,6 +25,29 @@ std::string InstanceMutexName() {
   return std::string(nt ? "Local\\" : "") + "Zephkeys.Instance." + user;
 }
 
+// The program takes no text that needs an input method (web addresses are
+// typed in plain ASCII), and an input method brings the COM libraries into a
+// resident process that otherwise never needs them. Windows 9x has no such call.
+void DisableInputMethod() {
+  using DisableFn = BOOL(WINAPI*)(DWORD);
+  HMODULE imm = GetModuleHandleA("imm32.dll");
+  const auto disable =
+      reinterpret_cast<DisableFn>(reinterpret_cast<void*>(imm ? GetProcAddress(imm, "ImmDisableIME") : nullptr));
+  if (disable) disable(0);  // this thread
+}
+
+// The windows are drawn in the classic look their templates were made for.
+// Where the system themes controls anyway (it does under Wine, with no
+// manifest asking for it), the theme would also load its pictures into a
+// resident process for a dialog that shows for an instant.
+void UseClassicLook() {
+  using SetPropertiesFn = void(WINAPI*)(DWORD);
+  HMODULE uxtheme = GetModuleHandleA("uxtheme.dll");
+  const auto set = reinterpret_cast<SetPropertiesFn>(
+      reinterpret_cast<void*>(uxtheme ? GetProcAddress(uxtheme, "SetThemeAppProperties") : nullptr));
+  if (set) set(0);
+}
+
 }  // namespace
 
 CZephraApp::~CZephraApp() {
@@ -54,6 +77,8 @@ BOOL CZephraApp::InitInstance() {
   // controls.
   InitCommonControls();
   RegisterFormsControls(m_hInstance);
+  DisableInputMethod();
+  UseClassicLook();
 
   if (AnotherInstanceRuns()) {
     MessageBoxA(nullptr, kAlreadyRunningText, kAlreadyRunningCaption, MB_ICONERROR);

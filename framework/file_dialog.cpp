@@ -35,7 +35,15 @@ CFileDialog::CFileDialog(bool open, const char* defaultExt, const char* fileName
 INT_PTR CFileDialog::DoModal() {
   m_ofn.hwndOwner = m_parent ? m_parent : GetSafeOwner();
   m_ofn.hInstance = ModuleInstance();
-  const BOOL ok = m_open ? GetOpenFileNameA(&m_ofn) : GetSaveFileNameA(&m_ofn);
+  // The common dialogs (and the COM libraries they bring along) are loaded
+  // only while a file dialog runs: a resident program should not carry them
+  // for the rare moment the user browses for a program.
+  HMODULE library = LoadLibraryA("comdlg32.dll");
+  using FileDialogFn = BOOL(WINAPI*)(LPOPENFILENAMEA);
+  const auto run = reinterpret_cast<FileDialogFn>(reinterpret_cast<void*>(
+      library ? GetProcAddress(library, m_open ? "GetOpenFileNameA" : "GetSaveFileNameA") : nullptr));
+  const BOOL ok = run && run(&m_ofn);
+  if (library) FreeLibrary(library);
   if (!ok) return IDCANCEL;
   m_path = m_file;
   return IDOK;

@@ -22,6 +22,12 @@ class IRegistryKey {
   virtual ~IRegistryKey() = default;
   virtual std::optional<RegValue> Query(const char* name) = 0;
   virtual bool Set(const char* name, uint32_t type, const uint8_t* data, uint32_t size) = 0;
+  // Asks to be told when the key's values change; false when the system cannot
+  // tell, and the caller must read them every time.
+  virtual bool WatchChanges() { return false; }
+  // Whether the values may have changed since the watch was armed or this was
+  // last asked (the watch is armed again).
+  virtual bool Changed() { return true; }
 };
 
 // Keys are paths below HKEY_CURRENT_USER.

@@ -82,21 +82,31 @@ void SlotStore::Reload(int n) {
   Slot(n).current = Slot(n).pending;
 }
 
+void SlotStore::LoadStored() {
+  if (m_tickKey && m_watching && !m_tickKey->Changed() && ++m_ticksSinceRead < kSlotFullReadTicks) return;
+  m_ticksSinceRead = 0;
+  // Opened afresh: another program may have deleted the key and made it again.
+  m_tickKey.reset();
+  m_tickKey = m_registry.Create(kSlotKeyPath);
+  m_watching = m_tickKey && m_tickKey->WatchChanges();
+  for (int n = 1; n <= 4; ++n) m_stored[n - 1] = m_tickKey ? m_tickKey->Query(Slot(n).name) : std::nullopt;
+}
+
 void SlotStore::Refresh(bool& firstRun) {
-  // Runs once a second for the life of the program, so it keeps the key open for
-  // the whole tick, reads each value once, and rewrites only a value whose stored
-  // form differs from what it would write. The registry ends up holding exactly
+  // Runs once a second for the life of the program: it reads the values only
+  // when they may have changed, and rewrites only a value whose stored form
+  // differs from what it would write. The registry ends up holding exactly
   // what a full rewrite of all four values would leave.
-  auto key = m_registry.Create(kSlotKeyPath);
-  std::array<std::optional<RegValue>, 4> stored;
+  LoadStored();
   std::array<std::string, 4> texts;
+  bool differs = false;
   for (int n = 1; n <= 4; ++n) {
-    if (key) stored[n - 1] = key->Query(Slot(n).name);
-    if (stored[n - 1]) texts[n - 1] = DecodeSlotValue(*stored[n - 1]);
+    if (m_stored[n - 1]) texts[n - 1] = DecodeSlotValue(*m_stored[n - 1]);
+    differs = differs || texts[n - 1] != Slot(n).current;
   }
 
   // While the Properties dialog is open its edits live in the current texts.
-  if (!m_windows.TitleExists(kPropertiesTitle)) {
+  if (differs && !m_windows.TitleExists(kPropertiesTitle)) {
     for (int n = 1; n <= 4; ++n) Slot(n).current = texts[n - 1];
   }
   if (firstRun) {
@@ -110,12 +120,12 @@ void SlotStore::Refresh(bool& firstRun) {
   for (int n = 1; n <= 4; ++n) {
     ButtonSlot& slot = Slot(n);
     if (const char* fallback = DefaultText(n); fallback && slot.current.empty()) slot.current = fallback;
-    if (!key) continue;
+    if (!m_tickKey) continue;
     const auto bytes = EncodeSlotValue(slot.current);
-    const auto& old = stored[n - 1];
+    auto& old = m_stored[n - 1];
     const bool same = old && old->type == kRegSz && old->data.size() == bytes.size() &&
                       std::equal(bytes.begin(), bytes.end(), old->data.begin());
-    if (!same) Store(*key, n);
+    if (!same && Store(*m_tickKey, n)) old = RegValue{kRegSz, std::vector<uint8_t>(bytes.begin(), bytes.end())};
   }
 }
 

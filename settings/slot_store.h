@@ -1,5 +1,7 @@
 #pragma once
 #include <array>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/desktop.h"
@@ -14,6 +16,7 @@ constexpr const char* kDefaultBrowser = "C:\\Program Files\\Internet Explorer\\I
 constexpr const char* kDefaultAddress = "www.yahoo.com";
 constexpr const char* kDefaultMailer = "C:\\Program Files\\Outlook Express\\MSIMN.EXE";
 
+constexpr unsigned kSlotFullReadTicks = 60;   // ticks between reads of an unchanged key
 constexpr size_t kSlotValueBytes = 256;               // every stored value is this long
 constexpr size_t kSlotMaxChars = kSlotValueBytes - 1;  // room for the terminating NUL
 
@@ -57,10 +60,19 @@ class SlotStore {
   ButtonSlot& Slot(int n);
   const ButtonSlot& Slot(int n) const;
   bool Store(IRegistryKey& key, int n);
+  void LoadStored();
 
   IRegistry& m_registry;
   IWindowFinder& m_windows;
   std::array<ButtonSlot, 4> m_slots;
+
+  // What the poll tick knows of the stored values. The key stays open between
+  // ticks and is read again only when the system says its values changed (and
+  // once a minute regardless), so an idle tick costs one question, not six.
+  std::unique_ptr<IRegistryKey> m_tickKey;
+  std::array<std::optional<RegValue>, 4> m_stored;
+  bool m_watching = false;
+  unsigned m_ticksSinceRead = 0;
 };
 
 }  // namespace zeph

@@ -43,17 +43,26 @@ pid_of() {  # exe name, prefix -> the Windows process of that prefix
 }
 server_of() {  # prefix -> its wineserver
   local pid
-  for pid in $(pgrep -x wineserver || true); do
+  for pid in $(pgrep wineserver || true); do
     tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$1" && { echo "$pid"; return; }
   done
 }
 cpu_ns() {  # pid -> nanoseconds on a CPU, all threads
   cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d\n", s}'
 }
-private_kib() { awk '/^Private_(Clean|Dirty)/ {s += $2} END {print s}' "/proc/$1/smaps_rollup"; }
+# Private memory as Windows counts it: what no other process could share. All
+# of an anonymous mapping's own pages, and the written (dirty) pages of a
+# mapped file; clean pages of a mapped image are the file's, not the process's.
+private_kib() {
+  awk '/^[0-9a-f]+-[0-9a-f]+ / {file = ($6 != "" && $6 !~ /^\[/)}
+       /^Private_Clean/ {if (!file) s += $2}
+       /^Private_Dirty/ {s += $2}
+       END {print s}' "/proc/$1/smaps"
+}
 rss_kib() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
 start() {  # exe prefix [WINEDEBUG] -> pid (waits for it)
-  (cd "$(dirname "$1")" && WINEPREFIX=$2 WINEDEBUG=${3:--all} wine "$(basename "$1")" >/dev/null 2>"$2/trace.log" &)
+  # exec, so that nothing is left holding the caller's output open.
+  (cd "$(dirname "$1")" && WINEPREFIX=$2 WINEDEBUG=${3:--all} exec wine "$(basename "$1")" >/dev/null 2>"$2/trace.log") &
   local pid=""
   for _ in $(seq 100); do
     pid=$(pid_of "$(basename "$1")" "$2")

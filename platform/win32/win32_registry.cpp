@@ -9,7 +9,10 @@ namespace {
 class Win32Key : public IRegistryKey {
  public:
   explicit Win32Key(HKEY key) : m_key(key) {}
-  ~Win32Key() override { RegCloseKey(m_key); }
+  ~Win32Key() override {
+    RegCloseKey(m_key);
+    if (m_changed) CloseHandle(m_changed);
+  }
   Win32Key(const Win32Key&) = delete;
   Win32Key& operator=(const Win32Key&) = delete;
 
@@ -37,8 +40,22 @@ class Win32Key : public IRegistryKey {
     return RegSetValueExA(m_key, name, 0, type, data, size) == ERROR_SUCCESS;
   }
 
+  bool WatchChanges() override {
+    if (!m_changed) m_changed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    // Windows 9x cannot watch a key.
+    return m_changed && RegNotifyChangeKeyValue(m_key, FALSE, REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_CHANGE_NAME,
+                                                m_changed, TRUE) == ERROR_SUCCESS;
+  }
+
+  bool Changed() override {
+    if (m_changed && WaitForSingleObject(m_changed, 0) == WAIT_TIMEOUT) return false;
+    WatchChanges();  // a notification is good for one change: ask again
+    return true;
+  }
+
  private:
   HKEY m_key;
+  HANDLE m_changed = nullptr;
 };
 
 }  // namespace
