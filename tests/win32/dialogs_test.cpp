@@ -114,23 +114,24 @@ TEST_F(PropertiesTest, FreshMachineShowsDefaultsAndDefaultWritesAllFourAtOnce) {
     EXPECT_EQ(ItemText(dlg, IDC_EDIT_S4), kDefaultMailer);
     EXPECT_TRUE(ApplyEnabled(dlg));
     EXPECT_EQ(StoredSlot("S1"), "<missing>");  // opening writes nothing
-
-    // The rows' picture buttons carry their captions; the fields are read-only.
+    // The picture buttons carry their captions from the template; the fields are read-only.
     EXPECT_EQ(ItemText(dlg, IDC_BTN_S1), "S1");
     EXPECT_EQ(ItemText(dlg, IDC_LABEL_DEFAULT), "DEFAULT");
     EXPECT_TRUE(GetWindowLongA(GetDlgItem(dlg, IDC_EDIT_S1), GWL_STYLE) & ES_READONLY);
 
-    test::ResetSlots();  // as if the key had gone meanwhile
     test::Slots().EnsureKey();
     Click(dlg, IDC_DEFAULT);
     EXPECT_TRUE(WaitUntil([] { return StoredSlot("S4") == kDefaultMailer; }));
+    EXPECT_EQ(ItemText(dlg, IDC_EDIT_S3), "keep.example");
     Click(dlg, IDCANCEL);
   });
-  EXPECT_EQ(StoredSlot("S1"), kDefaultBrowser);
-  EXPECT_EQ(StoredSlot("S2"), kDefaultAddress);
-  EXPECT_EQ(StoredSlot("S3"), "");
-  EXPECT_EQ(StoredSlot("S4"), kDefaultMailer);
-  EXPECT_EQ(slots.Pending(kSlotBrowser), kDefaultBrowser);  // Cancel does not take Default back
+  // S3 has no default: its text stays and is committed with the others.
+  const std::string expected[] = {kDefaultBrowser, kDefaultAddress, "keep.example", kDefaultMailer};
+  for (int n = 1; n <= 4; ++n) {
+    EXPECT_EQ(StoredSlot(slots.Name(n)), expected[n - 1]);
+    EXPECT_EQ(slots.Current(n), expected[n - 1]);
+    EXPECT_EQ(slots.Pending(n), expected[n - 1]);  // Cancel does not take Default back
+  }
 }
 
 TEST_F(PropertiesTest, ApplyCommitsPendingAndDisablesItselfUntilARowOrDefaultIsClicked) {
@@ -160,10 +161,8 @@ TEST_F(PropertiesTest, TypedAddressIsUsedAtOnceAndCancelDoesNotTakeItBack) {
     Click(dlg, IDC_BTN_S2);
     HWND addr = WaitForWindow(kAddressTitle);
     ASSERT_NE(addr, nullptr);
-    EXPECT_EQ(GetWindow(addr, GW_OWNER), dlg);  // owned by the Properties dialog...
-    EXPECT_FALSE(IsWindowEnabled(dlg));          // ...which waits for it
-    HWND field = GetDlgItem(addr, IDC_ADDRESS);
-    test::Type(field, " news.example.com ");
+    EXPECT_EQ(GetWindow(addr, GW_OWNER), dlg);  // owned by the Properties dialog
+    test::Type(GetDlgItem(addr, IDC_ADDRESS), " news.example.com ");
     Click(addr, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return ItemText(dlg, IDC_EDIT_S2) == " news.example.com "; }));
 
@@ -181,35 +180,54 @@ TEST_F(PropertiesTest, TypedAddressIsUsedAtOnceAndCancelDoesNotTakeItBack) {
   EXPECT_EQ(StoredSlot("S2"), "<missing>");  // the next poll tick stores it
 }
 
-TEST_F(PropertiesTest, BrowseStartsTheChosenProgramAndOkCommitsIt) {
-  const std::string browser = "C:\\zeph apps\\Web Browser.exe";
-  ASSERT_TRUE(test::InstallMarker(browser));
-  test::Slots().EnsureKey();
-  std::string initialName, filters;
+// Browsing changes only the pending text: launches keep starting the old
+// program until OK or Apply commits the choice, in this run or a later one.
+TEST_F(PropertiesTest, BrowseStartsTheChosenProgramAndLeavesCurrentUntilCommitted) {
+  struct Row {
+    int button, slot, field;
+    const char* initialName;
+    std::string chosen;
+  } rows[] = {{IDC_BTN_S1, kSlotBrowser, IDC_EDIT_S1, "IEXPLORE.exe", "C:\\zeph apps\\Web Browser.exe"},
+              {IDC_BTN_S4, kSlotMailer, IDC_EDIT_S4, "OutLook.exe", "C:\\zeph apps\\Mail Program.exe"}};
+  slots.EnsureKey();
+  for (const Row& row : rows) {
+    ASSERT_TRUE(test::InstallMarker(row.chosen));
+    slots.SetCurrent(row.slot, "C:\\old.exe");
+    slots.WriteSlot(slots.Name(row.slot));
+  }
   Open([&](HWND dlg) {
-    Click(dlg, IDC_BTN_S1);
-    HWND open = WaitForWindow("Open", 10000);
-    ASSERT_NE(open, nullptr);
-    WaitUntil([&] { return GetDlgItem(open, 1148) != nullptr; });
-    initialName = ItemText(open, 1148);
-    HWND types = GetDlgItem(open, 1136);  // the file-type list
-    for (int i = 0, n = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0)); i < n; ++i) {
-      char text[128] = "";
-      SendMessageA(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-      filters += std::string(text) + ";";
+    for (const Row& row : rows) {
+      Click(dlg, row.button);
+      HWND open = WaitForWindow("Open", 10000);
+      ASSERT_NE(open, nullptr);
+      WaitUntil([&] { return GetDlgItem(open, 1148) != nullptr; });
+      EXPECT_EQ(ItemText(open, 1148), row.initialName);
+      std::string filters;
+      HWND types = GetDlgItem(open, 1136);  // the file-type list
+      for (int i = 0, n = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0)); i < n; ++i) {
+        char text[128] = "";
+        SendMessageA(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        filters += std::string(text) + ";";
+      }
+      EXPECT_EQ(filters, "(*.exe) file;(*.com) files;");
+      ASSERT_TRUE(test::ChooseFile(row.chosen.c_str()));
+      EXPECT_TRUE(WaitUntil([&] { return ItemText(dlg, row.field) == row.chosen; })) << row.chosen;
+      EXPECT_TRUE(WaitUntil([&] { return test::MarkerLog().find(row.chosen) != std::string::npos; }, 10000));
     }
-    ASSERT_TRUE(test::ChooseFile(browser.c_str()));
-    EXPECT_TRUE(WaitUntil([&] { return ItemText(dlg, IDC_EDIT_S1) == browser; }));
-    EXPECT_TRUE(WaitUntil([&] { return !test::MarkerLog().empty(); }, 10000));
-    EXPECT_EQ(StoredSlot("S1"), "<missing>");  // not before OK or Apply
-    Click(dlg, IDOK);
+    Click(dlg, IDCANCEL);
   });
-  EXPECT_EQ(initialName, "IEXPLORE.exe");
-  EXPECT_EQ(filters, "(*.exe) file;(*.com) files;");
-  // Started at once, by its quoted path.
-  EXPECT_EQ(test::MarkerLog().substr(0, browser.size() + 2), "\"" + browser + "\"");
-  EXPECT_EQ(StoredSlot("S1"), browser);
-  EXPECT_EQ(slots.Current(kSlotBrowser), browser);
+  // Started at once, by the quoted path.
+  EXPECT_EQ(test::MarkerLog(), "\"" + rows[0].chosen + "\"\n\"" + rows[1].chosen + "\"\n");
+  for (const Row& row : rows) {
+    EXPECT_EQ(slots.Pending(row.slot), row.chosen);
+    EXPECT_EQ(slots.Current(row.slot), "C:\\old.exe");
+    EXPECT_EQ(StoredSlot(slots.Name(row.slot)), "C:\\old.exe");
+  }
+  Open([&](HWND dlg) { Click(dlg, IDOK); });
+  for (const Row& row : rows) {
+    EXPECT_EQ(StoredSlot(slots.Name(row.slot)), row.chosen);
+    EXPECT_EQ(slots.Current(row.slot), row.chosen);
+  }
 }
 
 TEST_F(PropertiesTest, OnlyOnePropertiesWindowAtATime) {
@@ -229,20 +247,18 @@ TEST_F(PropertiesTest, OnlyOnePropertiesWindowAtATime) {
   DestroyWindow(other);
 }
 
-TEST_F(PropertiesTest, KeyboardAndRealMouseWorkThePictureButtons) {
+TEST_F(PropertiesTest, DefaultByKeyboardEnablesApplyAndARealClickCancels) {
   test::Slots().EnsureKey();
-  bool defaultBySpace = false, closedByMouse = false;
+  bool applyDisabled = false, defaultBySpace = false, closedByMouse = false;
   Open([&](HWND dlg) {
-    // Space on a focused picture button clicks it.
-    HWND def = GetDlgItem(dlg, IDC_DEFAULT);
-    Key(def, VK_SPACE);
-    defaultBySpace = WaitUntil([] { return StoredSlot("S1") == kDefaultBrowser; });
     Click(dlg, IDC_APPLY);
-    WaitUntil([&] { return !ApplyEnabled(dlg); });
-    // A real click on Cancel.
+    applyDisabled = WaitUntil([&] { return !ApplyEnabled(dlg); });
+    Key(GetDlgItem(dlg, IDC_DEFAULT), VK_SPACE);  // space on a focused picture button clicks it
+    defaultBySpace = WaitUntil([&] { return StoredSlot("S1") == kDefaultBrowser && ApplyEnabled(dlg); });
     test::MouseClick(GetDlgItem(dlg, IDCANCEL));
     closedByMouse = test::WaitGone(dlg, 3000);
   });
+  EXPECT_TRUE(applyDisabled);
   EXPECT_TRUE(defaultBySpace);
   EXPECT_TRUE(closedByMouse);
 }
