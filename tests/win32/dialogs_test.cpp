@@ -16,41 +16,17 @@ namespace {
 using test::Click;
 using test::ItemText;
 using test::Key;
-using test::RunWithDriver;
 using test::StoredSlot;
 using test::WaitForWindow;
 using test::WaitUntil;
 
 constexpr const char* kAddressTitle = "Input Dialog";
 
-// --- address input ---------------------------------------------------------
-
-TEST(AddressInputTest, ReturnsTheTextExactlyAsTypedAndStartsEmptyEachTime) {
-  for (const std::string& typed : {std::string("  www.example.org/a b  "), std::string("HTTP://x.example"),
-                                  std::string()}) {
-    CAddressInputDlg dlg;
-    std::string fieldAtStart = "?";
-    const INT_PTR result = RunWithDriver(
-        [&] {
-          HWND hwnd = WaitForWindow(kAddressTitle);
-          ASSERT_NE(hwnd, nullptr);
-          HWND field = GetDlgItem(hwnd, IDC_ADDRESS);
-          fieldAtStart = test::Text(field);
-          test::Type(field, typed);
-          Key(field, VK_RETURN);  // OK is the default button
-        },
-        [&] { return dlg.DoModal(); });
-    EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(fieldAtStart, "");
-    EXPECT_EQ(dlg.m_strAddress, typed);
-  }
-}
-
 TEST(AddressInputTest, FieldTakes256CharactersAndALongerTextIsRefused) {
   CAddressInputDlg dlg;
   size_t pastedLength = 0;
   bool promptShown = false, stillOpen = false;
-  const INT_PTR result = RunWithDriver(
+  const INT_PTR result = test::RunWithDriver(
       [&] {
         HWND hwnd = WaitForWindow(kAddressTitle);
         ASSERT_NE(hwnd, nullptr);
@@ -58,12 +34,12 @@ TEST(AddressInputTest, FieldTakes256CharactersAndALongerTextIsRefused) {
         const std::string long300(300, 'w');
         SendMessageA(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(long300.c_str()));  // a paste
         pastedLength = test::Text(field).size();
-        // Only a program can put more in; the exchange refuses it.
+        // Only a program can put more in; the exchange refuses it and keeps the dialog open.
         SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(long300.c_str()));
         Click(hwnd, IDOK);
         HWND box = WaitForWindow("Error");
         promptShown = box && test::HasStaticText(box, "Please enter no more than 256 characters.");
-        if (box) PostMessageA(box, WM_COMMAND, IDOK, 0);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
         test::WaitGone(box);
         Sleep(100);
         stillOpen = IsWindowVisible(hwnd) != FALSE;
@@ -77,8 +53,6 @@ TEST(AddressInputTest, FieldTakes256CharactersAndALongerTextIsRefused) {
   EXPECT_EQ(dlg.m_strAddress, "");
 }
 
-// --- Properties ------------------------------------------------------------
-
 class PropertiesTest : public ::testing::Test {
  protected:
   void SetUp() override { test::ResetSlots(); }
@@ -87,20 +61,17 @@ class PropertiesTest : public ::testing::Test {
 
   // Runs the dialog as the tray icon opens it, with driver acting on its window.
   void Open(const std::function<void(HWND)>& driver) {
-    RunWithDriver(
+    test::RunWithDriver(
         [&] {
           HWND hwnd = WaitForWindow(kPropertiesTitle);
           ASSERT_NE(hwnd, nullptr);
           driver(hwnd);
           // Whatever the driver left open is cancelled, so a failed check cannot hang the run.
-          if (test::WaitUntil([&] { return !IsWindow(hwnd); }, 3000)) return;
-          if (HWND addr = FindWindowA(nullptr, kAddressTitle)) PostMessageA(addr, WM_COMMAND, IDCANCEL, 0);
+          if (test::WaitGone(hwnd, 3000)) return;
+          PostMessageA(FindWindowA(nullptr, kAddressTitle), WM_COMMAND, IDCANCEL, 0);
           PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
         },
-        [&] {
-          test::OpenProperties();
-          return 0;
-        });
+        [&] { return test::OpenProperties(), 0; });
   }
   static bool ApplyEnabled(HWND dlg) { return IsWindowEnabled(GetDlgItem(dlg, IDC_APPLY)) != FALSE; }
 };
@@ -112,7 +83,6 @@ TEST_F(PropertiesTest, FreshMachineShowsDefaultsAndDefaultWritesAllFourAtOnce) {
     EXPECT_EQ(ItemText(dlg, IDC_EDIT_S2), kDefaultAddress);
     EXPECT_EQ(ItemText(dlg, IDC_EDIT_S3), "keep.example");
     EXPECT_EQ(ItemText(dlg, IDC_EDIT_S4), kDefaultMailer);
-    EXPECT_TRUE(ApplyEnabled(dlg));
     EXPECT_EQ(StoredSlot("S1"), "<missing>");  // opening writes nothing
     // The picture buttons carry their captions from the template; the fields are read-only.
     EXPECT_EQ(ItemText(dlg, IDC_BTN_S1), "S1");
@@ -137,46 +107,59 @@ TEST_F(PropertiesTest, FreshMachineShowsDefaultsAndDefaultWritesAllFourAtOnce) {
 TEST_F(PropertiesTest, ApplyCommitsPendingAndDisablesItselfUntilARowOrDefaultIsClicked) {
   test::Slots().EnsureKey();
   slots.SetPending(kSlotMailer, "C:\\Mail\\mail.exe");
-  slots.SetPending(kSlotBrowser, "C:\\Web\\web.exe");
+  bool enabledAtOpen = false, disabledByApply = false, enabledByRow = false, enabledByDefault = false,
+       closedByMouse = false;
   Open([&](HWND dlg) {
+    enabledAtOpen = ApplyEnabled(dlg);
     Click(dlg, IDC_APPLY);
-    EXPECT_TRUE(WaitUntil([&] { return !ApplyEnabled(dlg); }));
-    EXPECT_EQ(StoredSlot("S4"), "C:\\Mail\\mail.exe");
-    EXPECT_EQ(StoredSlot("S1"), "C:\\Web\\web.exe");
-
+    disabledByApply = WaitUntil([&] { return StoredSlot("S4") == "C:\\Mail\\mail.exe"; }) && !ApplyEnabled(dlg);
     // A row button enables it again even when its dialog is cancelled.
     Click(dlg, IDC_BTN_S3);
     HWND addr = WaitForWindow(kAddressTitle);
-    ASSERT_NE(addr, nullptr);
-    EXPECT_TRUE(ApplyEnabled(dlg));
+    enabledByRow = ApplyEnabled(dlg);
     Key(GetDlgItem(addr, IDC_ADDRESS), VK_ESCAPE);
     test::WaitGone(addr);
-    Key(dlg, VK_ESCAPE);
+    Click(dlg, IDC_APPLY);
+    WaitUntil([&] { return !ApplyEnabled(dlg); });
+    Key(GetDlgItem(dlg, IDC_DEFAULT), VK_SPACE);  // space on a focused picture button clicks it
+    enabledByDefault = WaitUntil([&] { return ApplyEnabled(dlg); });
+    test::MouseClick(GetDlgItem(dlg, IDCANCEL));  // a real click
+    closedByMouse = test::WaitGone(dlg, 3000);
   });
-  EXPECT_EQ(slots.Current(kSlotMailer), "C:\\Mail\\mail.exe");
+  EXPECT_TRUE(enabledAtOpen && disabledByApply && enabledByRow && enabledByDefault && closedByMouse);
+  EXPECT_EQ(StoredSlot("S1"), kDefaultBrowser);
 }
 
 TEST_F(PropertiesTest, TypedAddressIsUsedAtOnceAndCancelDoesNotTakeItBack) {
+  RECT dlgRect{}, addrRect{};
+  std::string fieldAtSecondOpening = "?";
+  slots.SetCurrent(kSlotAddress2, "was.example");
   Open([&](HWND dlg) {
     Click(dlg, IDC_BTN_S2);
     HWND addr = WaitForWindow(kAddressTitle);
     ASSERT_NE(addr, nullptr);
-    EXPECT_EQ(GetWindow(addr, GW_OWNER), dlg);  // owned by the Properties dialog
+    EXPECT_EQ(GetWindow(addr, GW_OWNER), dlg);  // owned by the Properties dialog and centred over it
+    GetWindowRect(dlg, &dlgRect);
+    GetWindowRect(addr, &addrRect);
     test::Type(GetDlgItem(addr, IDC_ADDRESS), " news.example.com ");
-    Click(addr, IDOK);
+    Key(GetDlgItem(addr, IDC_ADDRESS), VK_RETURN);  // OK is the default button
     EXPECT_TRUE(WaitUntil([&] { return ItemText(dlg, IDC_EDIT_S2) == " news.example.com "; }));
 
-    // An empty address clears S3.
+    // The field starts empty every time; an empty address clears S3.
     Click(dlg, IDC_BTN_S3);
     addr = WaitForWindow(kAddressTitle);
-    ASSERT_NE(addr, nullptr);
+    fieldAtSecondOpening = ItemText(addr, IDC_ADDRESS);
     Click(addr, IDOK);
     test::WaitGone(addr);
     Click(dlg, IDCANCEL);
   });
+  EXPECT_NEAR(addrRect.left + addrRect.right, dlgRect.left + dlgRect.right, 4);
+  EXPECT_NEAR(addrRect.top + addrRect.bottom, dlgRect.top + dlgRect.bottom, 4);
+  EXPECT_EQ(fieldAtSecondOpening, "");
   EXPECT_EQ(slots.Current(kSlotAddress1), " news.example.com ");
   EXPECT_EQ(slots.Pending(kSlotAddress1), " news.example.com ");
   EXPECT_EQ(slots.Current(kSlotAddress2), "");
+  EXPECT_EQ(slots.Pending(kSlotAddress2), "");
   EXPECT_EQ(StoredSlot("S2"), "<missing>");  // the next poll tick stores it
 }
 
@@ -230,55 +213,38 @@ TEST_F(PropertiesTest, BrowseStartsTheChosenProgramAndLeavesCurrentUntilCommitte
   }
 }
 
-TEST_F(PropertiesTest, OnlyOnePropertiesWindowAtATime) {
-  int windowsWhileOpen = 0;
-  Open([&](HWND dlg) {
-    test::OnGuiThread([] { test::OpenProperties(); });  // returns at once
-    windowsWhileOpen = test::CountTopLevel(kPropertiesTitle);
-    Click(dlg, IDCANCEL);
-  });
-  EXPECT_EQ(windowsWhileOpen, 1);
-
-  // Another program's window with the same title blocks it too.
+// Any top-level window with its title (an open Properties dialog, or another
+// program's window) keeps a second one from opening. Should a dialog open
+// nevertheless, the guard closes it.
+TEST_F(PropertiesTest, AWindowWithItsTitleKeepsASecondOneFromOpening) {
   HWND other = CreateWindowExA(0, "STATIC", kPropertiesTitle, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
-  test::OpenProperties();
-  EXPECT_EQ(test::CountTopLevel(kPropertiesTitle), 1);
-  DestroyWindow(other);
-}
-
-TEST_F(PropertiesTest, DefaultByKeyboardEnablesApplyAndARealClickCancels) {
-  test::Slots().EnsureKey();
-  bool applyDisabled = false, defaultBySpace = false, closedByMouse = false;
-  Open([&](HWND dlg) {
-    Click(dlg, IDC_APPLY);
-    applyDisabled = WaitUntil([&] { return !ApplyEnabled(dlg); });
-    Key(GetDlgItem(dlg, IDC_DEFAULT), VK_SPACE);  // space on a focused picture button clicks it
-    defaultBySpace = WaitUntil([&] { return StoredSlot("S1") == kDefaultBrowser && ApplyEnabled(dlg); });
-    test::MouseClick(GetDlgItem(dlg, IDCANCEL));
-    closedByMouse = test::WaitGone(dlg, 3000);
+                               nullptr, nullptr);
+  HWND dlg = nullptr;
+  bool opened = true;
+  std::thread guard([&] {
+    opened = WaitUntil([&] { return (dlg = FindWindowA("#32770", kPropertiesTitle)) != nullptr; }, 1000);
+    PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
   });
-  EXPECT_TRUE(applyDisabled);
-  EXPECT_TRUE(defaultBySpace);
-  EXPECT_TRUE(closedByMouse);
+  test::OpenProperties();
+  guard.join();
+  DestroyWindow(other);
+  EXPECT_FALSE(opened);
 }
 
-TEST_F(PropertiesTest, OkWithoutChangesStoresTheStillEmptyPendingTexts) {
+// Opening copies nothing into the pending texts, so OK stores them as they
+// are; a dialog that cannot be created stores nothing.
+TEST_F(PropertiesTest, OkStoresThePendingTextsAndAFailedOpeningNothing) {
   test::Slots().EnsureKey();
+  ASSERT_TRUE(UnregisterClassA(kCommandButtonClass, GetModuleHandleA(nullptr)));
+  slots.SetPending(kSlotBrowser, "C:\\pending.exe");
+  test::OpenProperties();
+  RegisterFormsControls(GetModuleHandleA(nullptr));
+  EXPECT_EQ(StoredSlot("S1"), "<missing>");
+
+  slots.SetPending(kSlotBrowser, "");
   Open([&](HWND dlg) { Click(dlg, IDOK); });
   EXPECT_EQ(StoredSlot("S1"), "");
   EXPECT_EQ(StoredSlot("S4"), "");
-  EXPECT_EQ(slots.Current(kSlotBrowser), "");
-}
-
-TEST_F(PropertiesTest, WithoutItsControlsTheDialogCannotOpenAndNothingIsSaved) {
-  test::Slots().EnsureKey();
-  slots.SetPending(kSlotBrowser, "C:\\pending.exe");
-  ASSERT_TRUE(UnregisterClassA(kCommandButtonClass, GetModuleHandleA(nullptr)));
-  test::OpenProperties();
-  RegisterFormsControls(GetModuleHandleA(nullptr));
-  EXPECT_EQ(test::CountTopLevel(kPropertiesTitle), 0);
-  EXPECT_EQ(StoredSlot("S1"), "<missing>");
   EXPECT_EQ(slots.Current(kSlotBrowser), "");
 }
 

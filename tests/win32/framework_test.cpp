@@ -1,42 +1,16 @@
-// Our window framework: owning handles, message tables, the permanent map,
-// modal runs with owner, centring and data exchange.
+// Our window framework: message tables along the class chain, the permanent
+// map, and a modal run without its template.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "dialogs/address_input_dlg.h"
 #include "framework/dialog.h"
-#include "framework/handles.h"
 #include "gui_driver.h"
-#include "res/resource.h"
 
 namespace zeph {
 namespace {
-
-using test::RunWithDriver;
-
-TEST(HandlesTest, OwnersReleaseOnceAndMoveOwnership) {
-  HFONT raw = CreateFontA(-12, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
-  {
-    Font a(raw);
-    Font b(std::move(a));
-    Font c;
-    c = std::move(b);
-    EXPECT_EQ(a.Get(), nullptr);
-    EXPECT_EQ(GetObjectType(raw), static_cast<DWORD>(OBJ_FONT));  // moved, not freed
-  }
-  EXPECT_EQ(GetObjectType(raw), 0u);
-
-  Menu menu(CreatePopupMenu());
-  HMENU first = menu.Get();
-  menu.Reset(CreatePopupMenu());
-  EXPECT_FALSE(IsMenu(first));
-  HMENU kept = menu.Release();
-  EXPECT_TRUE(IsMenu(kept));
-  DestroyMenu(kept);
-}
 
 // A window with a table of each kind of entry, and a derived class that
 // overrides one of them.
@@ -104,54 +78,7 @@ TEST(MessageMapTest, TablesDispatchAlongTheClassChainAndTheRestIsDefault) {
   EXPECT_EQ(probe.GetSafeHwnd(), nullptr);
 }
 
-// A dialog that records what reached its table.
-class CRecordingDlg : public CAddressInputDlg {
- public:
-  bool sawCreate = false;
-  HWND ownerAtInit = nullptr;
-  ZEPH_DECLARE_MESSAGE_MAP()
- protected:
-  LRESULT OnCreate(WPARAM, LPARAM) {
-    sawCreate = ownerAtInit == nullptr;  // creation comes first
-    return Default();
-  }
-  BOOL OnInitDialog() override {
-    ownerAtInit = GetWindow(m_hWnd, GW_OWNER);
-    return CAddressInputDlg::OnInitDialog();
-  }
-};
-
-ZEPH_BEGIN_MESSAGE_MAP(CRecordingDlg, CAddressInputDlg)
-  ZEPH_ON_MESSAGE(WM_CREATE, OnCreate)
-ZEPH_END_MESSAGE_MAP()
-
-TEST(DialogTest, ModalRunSeesCreationOwnsToTheActiveWindowAndCentresOverIt) {
-  HWND owner = CreateWindowExA(0, "STATIC", "Owner", WS_POPUP | WS_VISIBLE | WS_CAPTION, 50, 60, 700, 500,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  SetActiveWindow(owner);
-  CRecordingDlg dlg;
-  RECT dlgRect{}, ownerRect{};
-  GetWindowRect(owner, &ownerRect);
-  const INT_PTR result = RunWithDriver(
-      [&] {
-        HWND hwnd = test::WaitForWindow("Input Dialog");
-        ASSERT_NE(hwnd, nullptr);
-        GetWindowRect(hwnd, &dlgRect);
-        test::Key(hwnd, VK_ESCAPE);
-      },
-      [&] { return dlg.DoModal(); });
-  EXPECT_EQ(result, IDCANCEL);
-  EXPECT_TRUE(dlg.sawCreate);
-  EXPECT_EQ(dlg.ownerAtInit, owner);
-  EXPECT_NEAR((dlgRect.left + dlgRect.right) / 2, (ownerRect.left + ownerRect.right) / 2, 2);
-  EXPECT_NEAR((dlgRect.top + dlgRect.bottom) / 2, (ownerRect.top + ownerRect.bottom) / 2, 2);
-  DestroyWindow(owner);
-}
-
-TEST(DialogTest, MissingTemplateEndsTheRunAtOnce) {
-  CDialog dlg(4242);
-  EXPECT_EQ(dlg.DoModal(), -1);
-}
+TEST(DialogTest, MissingTemplateEndsTheRunAtOnce) { EXPECT_EQ(CDialog(4242).DoModal(), -1); }
 
 }  // namespace
 }  // namespace zeph

@@ -1,36 +1,6 @@
 #include "gui_driver.h"
 
-#include <cstdlib>
-#include <vector>
-
 namespace zeph::test {
-
-namespace {
-HWND g_runner = nullptr;
-constexpr UINT kRunMessage = WM_APP + 77;
-
-LRESULT CALLBACK RunnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == kRunMessage) {
-    (*reinterpret_cast<std::function<void()>*>(lp))();
-    return 0;
-  }
-  return DefWindowProcA(hwnd, msg, wp, lp);
-}
-}  // namespace
-
-void InitGuiThread() {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = RunnerProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "ZephTestRunner";
-  RegisterClassA(&wc);
-  g_runner = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-}
-
-void OnGuiThread(const std::function<void()>& fn) {
-  std::function<void()> copy = fn;
-  SendMessageA(g_runner, kRunMessage, 0, reinterpret_cast<LPARAM>(&copy));
-}
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
   for (int waited = 0; waited <= timeoutMs; waited += 20) {

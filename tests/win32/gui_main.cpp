@@ -6,12 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "dialogs/forms_controls.h"
-#include "gui_driver.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   InitCommonControls();
   zeph::RegisterFormsControls(GetModuleHandleA(nullptr));
-  zeph::test::InitGuiThread();
   return RUN_ALL_TESTS();
 }

@@ -33,10 +33,7 @@ class RecordingMonitor : public CMonitorDlg {
     periods.push_back(ms);
     CMonitorDlg::SetPeriod(ms);
   }
-  void KillPollTimer() override {
-    killed = true;
-    CMonitorDlg::KillPollTimer();
-  }
+  void KillPollTimer() override { killed = true; CMonitorDlg::KillPollTimer(); }
   std::vector<unsigned> Periods() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return periods;
@@ -80,7 +77,7 @@ TEST_F(MonitorTest, HidesOnFirstPaintPollsLaunchesAndKeepsItsTrayIcon) {
   RecordingMonitor dlg(nid.hWnd, test::Platform(), test::Slots(), &m_chipset);
   bool hidden = false, ticked = false, launched = false, iconBack = false, boxShown = false;
   std::vector<unsigned> afterFirstPaint, afterPress, afterKeyboardAp;
-  int boxesAfterSecondFailure = 0;
+  bool oneBoxAfterSecondFailure = false;
   const INT_PTR result = RunWithDriver(
       [&] {
         HWND hwnd = WaitForWindow(kMonitorTitle, 5000, false);
@@ -106,9 +103,12 @@ TEST_F(MonitorTest, HidesOnFirstPaintPollsLaunchesAndKeepsItsTrayIcon) {
         m_chipset.Press(1);
         const uint64_t before = m_chipset.Accesses();
         WaitUntil([&] { return m_chipset.Accesses() > before + 8; }, 5000);  // two more ticks ran
-        boxesAfterSecondFailure = test::CountTopLevel("WinExec() error call");
-        if (box) PostMessageA(box, WM_COMMAND, IDOK, 0);
-        test::WaitGone(box);
+        oneBoxAfterSecondFailure = FindWindowA(nullptr, "WinExec() error call") == box &&
+                                   !FindWindowExA(nullptr, box, nullptr, "WinExec() error call");
+        while ((box = FindWindowA(nullptr, "WinExec() error call")) != nullptr) {
+          PostMessageA(box, WM_COMMAND, IDOK, 0);
+          test::WaitGone(box);
+        }
         test::Key(hwnd, VK_ESCAPE);
       },
       [&] { return dlg.DoModal(); });
@@ -145,7 +145,7 @@ TEST_F(MonitorTest, HidesOnFirstPaintPollsLaunchesAndKeepsItsTrayIcon) {
   EXPECT_EQ(afterKeyboardAp.size(), afterPress.size() + 1);
   EXPECT_EQ(afterKeyboardAp.back(), 1000u);
   EXPECT_TRUE(boxShown);
-  EXPECT_EQ(boxesAfterSecondFailure, 1);
+  EXPECT_TRUE(oneBoxAfterSecondFailure);
 }
 
 TEST_F(MonitorTest, SystemMenuOpensTheAboutBoxAndExitEndsTheRun) {

@@ -43,24 +43,8 @@ void PutSlot(const char* name, const std::string& text) {
 }
 
 namespace {
-struct TitleCount {
-  const char* title;
-  int n;
-};
-BOOL CALLBACK CountTitle(HWND hwnd, LPARAM lp) {
-  auto* c = reinterpret_cast<TitleCount*>(lp);
-  char text[256] = "";
-  GetWindowTextA(hwnd, text, sizeof text);
-  if (lstrcmpA(text, c->title) == 0) ++c->n;
-  return TRUE;
-}
+constexpr const char* kMarkerLog = "C:\\zeph-started.txt";  // where the marker writes
 }  // namespace
-
-int CountTopLevel(const char* title) {
-  TitleCount count{title, 0};
-  EnumWindows(CountTitle, reinterpret_cast<LPARAM>(&count));
-  return count.n;
-}
 
 bool InstallMarker(const std::string& path) {
   for (size_t sep = path.find('\\', 3); sep != std::string::npos; sep = path.find('\\', sep + 1)) {
