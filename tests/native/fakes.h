@@ -17,7 +17,6 @@ class Registry : public IRegistry {
  public:
   std::map<std::string, std::map<std::string, RegValue>> keys;
   bool failWrites = false;
-  bool failCreate = false;
   int calls = 0;   // create, open, query, set and close alike
   int writes = 0;  // successful sets
   std::vector<std::string> setLog;  // value names, in the order they were written
@@ -39,7 +38,6 @@ class Registry : public IRegistry {
 
   std::unique_ptr<IRegistryKey> Create(const std::string& path) override {
     ++calls;
-    if (failCreate) return nullptr;
     keys[path];
     return std::make_unique<Key>(*this, path);
   }

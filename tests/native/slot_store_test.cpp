@@ -21,11 +21,13 @@ class SlotStoreTest : public ::testing::Test {
   bool firstRun = true;
 
   // Stored as the program always stores: REG_SZ, exactly 256 bytes, zero filler.
-  void ExpectNormalised(const char* name, const std::string& text) {
-    const RegValue* v = reg.Value(kSlotKeyPath, name);
-    ASSERT_NE(v, nullptr) << name;
-    EXPECT_EQ(v->type, kRegSz) << name;
-    EXPECT_EQ(v->data, Padded(text)) << name;
+  void ExpectNormalised(const std::vector<std::string>& texts) {
+    for (int n = 1; n <= 4; ++n) {
+      const RegValue* v = reg.Value(kSlotKeyPath, store.Name(n));
+      ASSERT_NE(v, nullptr) << n;
+      EXPECT_EQ(v->type, kRegSz) << n;
+      EXPECT_EQ(v->data, Padded(texts[n - 1])) << n;
+    }
   }
 };
 
@@ -47,40 +49,31 @@ TEST(SlotValueCodec, StoredBytesDecodeSafely) {
 }
 
 TEST_F(SlotStoreTest, ReadAndWriteSlotTouchOnlyWhatTheyName) {
-  EXPECT_EQ(store.ReadSlot(2), "");  // no key
   store.SetCurrent(1, "c:\\a.exe");
   store.WriteSlot("S1");
   EXPECT_FALSE(reg.HasKey(kSlotKeyPath));  // writing does not create the key
+  EXPECT_EQ(store.ReadSlot(1), "");
   store.EnsureKey();
-  store.WriteSlot("S1");
-  store.WriteSlot("S9");
-  store.WriteSlot("s2");  // names match exactly
+  for (const char* name : {"S1", "S9", "s2"}) store.WriteSlot(name);  // names match exactly
   EXPECT_EQ(reg.setLog, std::vector<std::string>{"S1"});
-  ExpectNormalised("S1", "c:\\a.exe");
-
-  reg.calls = 0;
-  EXPECT_EQ(store.ReadSlot(0), "");
-  EXPECT_EQ(store.ReadSlot(5), "");
-  EXPECT_EQ(reg.calls, 0);
   store.SetCurrent(1, "");
+  reg.calls = 0;
+  EXPECT_EQ(store.ReadSlot(0) + store.ReadSlot(5), "");
+  EXPECT_EQ(reg.calls, 0);
   EXPECT_EQ(store.ReadSlot(1), "c:\\a.exe");
-  EXPECT_EQ(store.Current(1), "");  // reading changes neither copy
-  EXPECT_EQ(store.Pending(1), "");
+  EXPECT_EQ(store.Current(1) + store.Pending(1), "");  // reading changes neither copy
 }
 
 TEST_F(SlotStoreTest, FirstTickWritesDefaultsToCurrentAndRegistryOnly) {
   reg.PutString(kSlotKeyPath, "S3", "news.example.org");
   store.Refresh(firstRun);
   EXPECT_FALSE(firstRun);
-  ExpectNormalised("S1", kDefaultBrowser);
-  ExpectNormalised("S2", kDefaultAddress);
-  ExpectNormalised("S3", "news.example.org");  // a short value comes back as 256 bytes
-  ExpectNormalised("S4", kDefaultMailer);
+  // A short value comes back as 256 bytes.
+  ExpectNormalised({kDefaultBrowser, kDefaultAddress, "news.example.org", kDefaultMailer});
   const std::string current[] = {kDefaultBrowser, kDefaultAddress, "news.example.org", kDefaultMailer};
-  const std::string pending[] = {"", "", "news.example.org", ""};
   for (int n = 1; n <= 4; ++n) {
     EXPECT_EQ(store.Current(n), current[n - 1]) << n;
-    EXPECT_EQ(store.Pending(n), pending[n - 1]) << n;
+    EXPECT_EQ(store.Pending(n), n == 3 ? current[2] : "") << n;
   }
   // Later ticks reload current only.
   store.SetPending(3, "edited");
@@ -97,8 +90,7 @@ TEST_F(SlotStoreTest, WhilePropertiesIsOpenATickKeepsCurrentButStillWritesIt) {
   reg.PutString(kSlotKeyPath, "S1", "c:\\changed.exe");
   store.Refresh(firstRun);
   EXPECT_EQ(store.Current(1), kDefaultBrowser);
-  ExpectNormalised("S1", kDefaultBrowser);
-  ExpectNormalised("S2", "typed.example.com");
+  ExpectNormalised({kDefaultBrowser, "typed.example.com", "", kDefaultMailer});
 
   // The first-run load happens even while the dialog is open.
   SlotStore fresh(reg, windows);
@@ -122,10 +114,7 @@ TEST_F(SlotStoreTest, IdleTicksRewriteOnlyValuesThatAreNotNormalised) {
   reg.Put(kSlotKeyPath, "S4", kRegDword, {7, 0, 0, 0});
   store.Refresh(firstRun);
   EXPECT_EQ(reg.setLog, (std::vector<std::string>{"S1", "S2", "S3", "S4"}));
-  ExpectNormalised("S1", kDefaultBrowser);
-  ExpectNormalised("S2", kDefaultAddress);
-  ExpectNormalised("S3", std::string(255, 'p'));
-  ExpectNormalised("S4", kDefaultMailer);
+  ExpectNormalised({kDefaultBrowser, kDefaultAddress, std::string(255, 'p'), kDefaultMailer});
 }
 
 TEST_F(SlotStoreTest, SaveAllCommitsPendingInSlotOrder) {
@@ -138,8 +127,7 @@ TEST_F(SlotStoreTest, SaveAllCommitsPendingInSlotOrder) {
   store.SaveAll();
   EXPECT_EQ(reg.setLog, (std::vector<std::string>{"S1", "S2", "S3", "S4"}));
   for (int n = 1; n <= 4; ++n) EXPECT_EQ(store.Current(n), pending[n - 1]) << n;  // kept whole in memory
-  ExpectNormalised("S2", "");
-  ExpectNormalised("S4", std::string(255, 'm'));  // stored as its first 255
+  ExpectNormalised({"p1", "", "p3", std::string(255, 'm')});                     // stored cut to 255
 }
 
 TEST_F(SlotStoreTest, RegistryFailuresLeaveStoredValuesAndStillApplyDefaults) {
@@ -149,15 +137,6 @@ TEST_F(SlotStoreTest, RegistryFailuresLeaveStoredValuesAndStillApplyDefaults) {
   EXPECT_EQ(reg.Value(kSlotKeyPath, "S1")->data.size(), 12u);
   EXPECT_EQ(reg.Value(kSlotKeyPath, "S2"), nullptr);
   EXPECT_EQ(store.Current(2), kDefaultAddress);
-
-  fake::Registry broken;
-  broken.failCreate = true;
-  SlotStore orphan(broken, windows);
-  firstRun = true;
-  orphan.Refresh(firstRun);
-  EXPECT_EQ(orphan.Current(1), kDefaultBrowser);
-  EXPECT_EQ(orphan.Current(4), kDefaultMailer);
-  EXPECT_FALSE(firstRun);
 }
 
 }  // namespace

@@ -56,11 +56,8 @@ void Type(HWND target, const std::string& text) {
 bool ChooseFile(const char* path, int timeoutMs) {
   HWND open = WaitForWindow("Open", timeoutMs);
   if (!open) return false;
-  HWND name = nullptr;
-  // The file-name field: cmb13 (1148) in the Explorer style, edt1 (1152) otherwise.
-  if (!WaitUntil([&] { return (name = GetDlgItem(open, 1148)) || (name = GetDlgItem(open, 1152)); }, timeoutMs)) {
-    return false;
-  }
+  HWND name = nullptr;  // the file-name field of the Explorer-style dialog, cmb13
+  if (!WaitUntil([&] { return (name = GetDlgItem(open, 1148)) != nullptr; }, timeoutMs)) return false;
   SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
   PostMessageA(open, WM_COMMAND, IDOK, 0);
   return WaitGone(open, timeoutMs);
