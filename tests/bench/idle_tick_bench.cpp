@@ -11,6 +11,7 @@ namespace {
 
 void IdleTick(benchmark::State& state, uint16_t vendor) {
   fake::Registry reg;
+  reg.watchable = true;  // as the Windows registry is
   fake::Windows windows;
   fake::MessageBoxes boxes;
   fake::Starter starter;

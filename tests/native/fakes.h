@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/desktop.h"
@@ -17,7 +18,8 @@ class Registry : public IRegistry {
  public:
   std::map<std::string, std::map<std::string, RegValue>> keys;
   bool failWrites = false;
-  bool failCreate = false;
+  bool watchable = false;  // keys can tell of changes to their values
+  int changes = 0;         // values put so far
   int calls = 0;   // create, open, query, set and close alike
   int writes = 0;  // successful sets
   std::vector<std::string> setLog;  // value names, in the order they were written
@@ -25,12 +27,12 @@ class Registry : public IRegistry {
   bool HasKey(const std::string& path) const { return keys.count(path) != 0; }
   const RegValue* Value(const std::string& path, const std::string& name) const {
     auto k = keys.find(path);
-    if (k == keys.end()) return nullptr;
-    auto v = k->second.find(name);
-    return v == k->second.end() ? nullptr : &v->second;
+    auto v = k == keys.end() ? std::map<std::string, RegValue>::const_iterator() : k->second.find(name);
+    return k == keys.end() || v == k->second.end() ? nullptr : &v->second;
   }
   void Put(const std::string& path, const std::string& name, uint32_t type, std::vector<uint8_t> data) {
     keys[path][name] = RegValue{type, std::move(data)};
+    ++changes;
   }
   void PutString(const std::string& path, const std::string& name, const std::string& text) {
     std::vector<uint8_t> data(text.begin(), text.end());
@@ -40,14 +42,12 @@ class Registry : public IRegistry {
 
   std::unique_ptr<IRegistryKey> Create(const std::string& path) override {
     ++calls;
-    if (failCreate) return nullptr;
     keys[path];
     return std::make_unique<Key>(*this, path);
   }
   std::unique_ptr<IRegistryKey> Open(const std::string& path) override {
     ++calls;
-    if (!HasKey(path)) return nullptr;
-    return std::make_unique<Key>(*this, path);
+    return HasKey(path) ? std::make_unique<Key>(*this, path) : nullptr;
   }
 
  private:
@@ -65,22 +65,30 @@ class Registry : public IRegistry {
       if (m_reg.failWrites) return false;
       ++m_reg.writes;
       m_reg.setLog.push_back(name);
-      m_reg.keys[m_path][name] = RegValue{type, std::vector<uint8_t>(data, data + size)};
+      m_reg.Put(m_path, name, type, std::vector<uint8_t>(data, data + size));
       return true;
+    }
+    bool WatchChanges() override {
+      m_seen = m_reg.changes;
+      return m_reg.watchable;
+    }
+    bool Changed() override {
+      ++m_reg.calls;
+      return std::exchange(m_seen, m_reg.changes) != m_reg.changes;
     }
 
    private:
     Registry& m_reg;
     std::string m_path;
+    int m_seen = 0;
   };
 };
 
 class Windows : public IWindowFinder {
  public:
   std::set<std::string> titles;
-  std::set<std::string> classes;
   bool TitleExists(const char* title) override { return titles.count(title) != 0; }
-  bool ClassExists(const char* name) override { return classes.count(name) != 0; }
+  bool ClassExists(const char*) override { return false; }
 };
 
 struct Box {
@@ -101,14 +109,13 @@ class Starter : public IProgramStarter {
  public:
   std::vector<std::string> started;
   std::vector<int> shows;
-  std::set<std::string> files;
   uint32_t result = 33;
   uint32_t Start(const std::string& commandLine, int show) override {
     started.push_back(commandLine);
     shows.push_back(show);
     return result;
   }
-  bool IsFile(const std::string& path) override { return files.count(path) != 0; }
+  bool IsFile(const std::string&) override { return false; }
 };
 
 class Timer : public IPollTimer {

@@ -222,7 +222,7 @@ TEST_F(Zephkeys, MissingProgramIsReportedInOneBox) {
   // The same failure again while the box is open.
   Pad("press 1");
   EXPECT_TRUE(WaitUntil([] { return Pad("show").find("press waiting: none") != std::string::npos; }));
-  EXPECT_FALSE(WaitUntil([] { return CountTopLevel("WinExec() error call") > 1; }, 1500));
+  EXPECT_FALSE(WaitUntil([] { return TopLevel(nullptr, "WinExec() error call").size() > 1; }, 1500));
   Click(box, IDOK);
   EXPECT_TRUE(WaitGone(box));
 }
@@ -240,7 +240,7 @@ TEST_F(Zephkeys, DoubleClickAndSettingsOpenOnePropertiesWindow) {
     ASSERT_TRUE(props);
     // Refused at once; a second dialog would keep the call waiting.
     for (int i = 0; i < 2; ++i) SendMessageTimeoutA(tray, messages[i], wps[i], lps[i], SMTO_NORMAL, 1000, nullptr);
-    EXPECT_EQ(CountTopLevel(kProperties), 1);
+    EXPECT_EQ(TopLevel(nullptr, kProperties).size(), 1u);
     PostMessageA(props, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitGone(props));
   }
@@ -289,7 +289,7 @@ TEST_F(Zephkeys, TrayMenuOpensAtTheCursorAndRunsItsChoice) {
     }
     EXPECT_EQ(ExitCode(pi.hProcess, 0), STILL_ACTIVE);
     EXPECT_TRUE(IconShown(tray));
-    EXPECT_EQ(CountTopLevel(kProperties), 0);
+    EXPECT_TRUE(TopLevel(nullptr, kProperties).empty());
   }
 }
 

@@ -1,36 +1,6 @@
 #include "gui_driver.h"
 
-#include <cstdlib>
-#include <vector>
-
 namespace zeph::test {
-
-namespace {
-HWND g_runner = nullptr;
-constexpr UINT kRunMessage = WM_APP + 77;
-
-LRESULT CALLBACK RunnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == kRunMessage) {
-    (*reinterpret_cast<std::function<void()>*>(lp))();
-    return 0;
-  }
-  return DefWindowProcA(hwnd, msg, wp, lp);
-}
-}  // namespace
-
-void InitGuiThread() {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = RunnerProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "ZephTestRunner";
-  RegisterClassA(&wc);
-  g_runner = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-}
-
-void OnGuiThread(const std::function<void()>& fn) {
-  std::function<void()> copy = fn;
-  SendMessageA(g_runner, kRunMessage, 0, reinterpret_cast<LPARAM>(&copy));
-}
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
   for (int waited = 0; waited <= timeoutMs; waited += 20) {
@@ -86,11 +56,8 @@ void Type(HWND target, const std::string& text) {
 bool ChooseFile(const char* path, int timeoutMs) {
   HWND open = WaitForWindow("Open", timeoutMs);
   if (!open) return false;
-  HWND name = nullptr;
-  // The file-name field: cmb13 (1148) in the Explorer style, edt1 (1152) otherwise.
-  if (!WaitUntil([&] { return (name = GetDlgItem(open, 1148)) || (name = GetDlgItem(open, 1152)); }, timeoutMs)) {
-    return false;
-  }
+  HWND name = nullptr;  // the file-name field of the Explorer-style dialog, cmb13
+  if (!WaitUntil([&] { return (name = GetDlgItem(open, 1148)) != nullptr; }, timeoutMs)) return false;
   SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
   PostMessageA(open, WM_COMMAND, IDOK, 0);
   return WaitGone(open, timeoutMs);

@@ -31,11 +31,6 @@ bool ChooseFile(const char* path, int timeoutMs = 10000);
 // a control.
 bool MouseClick(HWND control);
 
-// Runs fn on the GUI thread (inside whatever modal loop it is in) and waits.
-void OnGuiThread(const std::function<void()>& fn);
-// Must be called once on the GUI thread before any test uses the above.
-void InitGuiThread();
-
 // Runs modal on this (GUI) thread while driver runs on another.
 template <typename Modal>
 auto RunWithDriver(const std::function<void()>& driver, Modal modal) {

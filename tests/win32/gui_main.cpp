@@ -10,7 +10,6 @@
 
 #include "dialogs/forms_controls.h"
 #include "framework/dialog.h"
-#include "gui_driver.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
@@ -20,6 +19,5 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--template") == 0) {
     return static_cast<int>(zeph::CDialog(static_cast<UINT>(std::atoi(argv[2]))).DoModal());
   }
-  zeph::test::InitGuiThread();
   return RUN_ALL_TESTS();
 }

@@ -1,5 +1,5 @@
-// The Win32 side of the platform seam, against the real registry, WinExec,
-// FindWindowA and LoadLibrary under Wine.
+// The Win32 side of the platform seam, against the real registry, WinExec and
+// LoadLibrary under Wine.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,132 +7,86 @@
 #include <fstream>
 
 #include "monitor/button_reader.h"
-#include "monitor/launch_dispatch.h"
 #include "platform/command_line.h"
-#include "platform/win32/win32_desktop.h"
-#include "platform/win32/win32_port_io.h"
-#include "platform/win32/win32_registry.h"
-#include "settings/slot_store.h"
+#include "gui_driver.h"
+#include "test_support.h"
 
 namespace zeph {
 namespace {
 
-class RegistryTest : public ::testing::Test {
- protected:
-  void SetUp() override { RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath); }
-  void TearDown() override { RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath); }
-
-  void PutRaw(const char* name, DWORD type, const void* data, DWORD size) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSlotKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-    RegCloseKey(key);
-  }
-  // Type and bytes exactly as stored.
-  bool GetRaw(const char* name, DWORD* type, std::vector<BYTE>* data) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSlotKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    DWORD size = 0;
-    LONG rc = RegQueryValueExA(key, name, nullptr, type, nullptr, &size);
-    if (rc == ERROR_SUCCESS) {
-      data->resize(size);
-      rc = RegQueryValueExA(key, name, nullptr, type, data->data(), &size);
-    }
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
-  }
-  void ExpectStored(const char* name, const std::string& text) {
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    ASSERT_TRUE(GetRaw(name, &type, &data)) << name;
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << name;
-    ASSERT_EQ(data.size(), 256u) << name;
-    std::vector<BYTE> expected(256, 0);
-    std::copy(text.begin(), text.begin() + std::min<size_t>(text.size(), 255), expected.begin());
-    EXPECT_EQ(data, expected) << name;
-  }
-
+// What another program may have stored is read whole and safely, and the first
+// tick leaves every value as a 256-byte REG_SZ.
+TEST(RegistryTest, ForeignValuesAreReadSafelyAndNormalisedOnTheFirstTick) {
+  RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath);
   Win32Registry reg;
   Win32WindowFinder windows;
-  SlotStore store{reg, windows};
-};
-
-TEST_F(RegistryTest, MissingKeyReadsEmptyAndFirstRefreshWritesDefaults) {
+  SlotStore store(reg, windows);
   EXPECT_EQ(store.ReadSlot(1), "");
   EXPECT_EQ(reg.Open(kSlotKeyPath), nullptr);
-  bool firstRun = true;
-  store.Refresh(firstRun);
-  ExpectStored("S1", kDefaultBrowser);
-  ExpectStored("S2", kDefaultAddress);
-  ExpectStored("S3", "");
-  ExpectStored("S4", kDefaultMailer);
-  EXPECT_EQ(store.ReadSlot(4), kDefaultMailer);
-}
 
-TEST_F(RegistryTest, ValuesRoundTripAs256BytesAndLongTextsAreCut) {
-  store.EnsureKey();
-  store.SetPending(1, std::string(255, 'a'));
-  store.SetPending(2, std::string(256, 'b'));
-  store.SetPending(3, "");
-  store.SetPending(4, "C:\\Mail\\m.exe");
-  store.SaveAll();
-  ExpectStored("S1", std::string(255, 'a'));
-  ExpectStored("S2", std::string(255, 'b'));
-  ExpectStored("S3", "");
-  EXPECT_EQ(store.ReadSlot(1), std::string(255, 'a'));
-  EXPECT_EQ(store.ReadSlot(2), std::string(255, 'b'));
-  EXPECT_EQ(store.ReadSlot(4), "C:\\Mail\\m.exe");
-}
-
-TEST_F(RegistryTest, ForeignValuesAreReadSafelyAndNormalisedOnTheNextTick) {
-  const std::string big(400, 'z');                       // oversized, no NUL at all
-  const char unterminated[256] = {'w', 'x', 'y'};         // 256 bytes, NUL only in filler...
-  std::string full(256, 'u');                             // ...and 256 bytes with none
+  const std::string big(400, 'z');  // longer than any buffer the program starts with
   const DWORD number = 42;
+  const std::string full(256, 'u');  // 256 bytes, no NUL
   const char shortText[] = "c:\\short.exe";
-  PutRaw("S1", REG_SZ, big.data(), static_cast<DWORD>(big.size()));
-  PutRaw("S2", REG_DWORD, &number, sizeof number);
-  PutRaw("S3", REG_SZ, full.data(), 256);
-  PutRaw("S4", REG_SZ, shortText, sizeof shortText);
-  EXPECT_EQ(store.ReadSlot(1), std::string(255, 'z'));
-  EXPECT_EQ(store.ReadSlot(2), "");
-  EXPECT_EQ(store.ReadSlot(3), std::string(255, 'u'));
-  EXPECT_EQ(store.ReadSlot(4), "c:\\short.exe");
-  PutRaw("S3", REG_SZ, unterminated, sizeof unterminated);
-  EXPECT_EQ(store.ReadSlot(3), "wxy");
+  auto key = reg.Create(kSlotKeyPath);
+  key->Set("S1", REG_SZ, reinterpret_cast<const uint8_t*>(big.data()), 400);
+  key->Set("S2", REG_DWORD, reinterpret_cast<const uint8_t*>(&number), sizeof number);
+  key->Set("S3", REG_SZ, reinterpret_cast<const uint8_t*>(full.data()), 256);
+  key->Set("S4", REG_SZ, reinterpret_cast<const uint8_t*>(shortText), sizeof shortText);
+  key.reset();
+  const std::string read[] = {std::string(255, 'z'), "", std::string(255, 'u'), shortText};
+  for (int n = 1; n <= 4; ++n) EXPECT_EQ(store.ReadSlot(n), read[n - 1]) << n;
 
   bool firstRun = true;
   store.Refresh(firstRun);
-  ExpectStored("S1", std::string(255, 'z'));
-  ExpectStored("S2", kDefaultAddress);
-  ExpectStored("S3", "wxy");
-  ExpectStored("S4", "c:\\short.exe");
+  const std::string stored[] = {std::string(255, 'z'), kDefaultAddress, std::string(255, 'u'), shortText};
+  HKEY raw;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSlotKeyPath, 0, KEY_READ, &raw), ERROR_SUCCESS);
+  for (int n = 1; n <= 4; ++n) {
+    std::vector<BYTE> data(300), expected(256, 0);
+    DWORD type = 0, size = 300;
+    EXPECT_EQ(RegQueryValueExA(raw, store.Name(n), nullptr, &type, data.data(), &size), ERROR_SUCCESS);
+    data.resize(size);
+    std::copy(stored[n - 1].begin(), stored[n - 1].end(), expected.begin());
+    EXPECT_EQ(type, DWORD(REG_SZ)) << n;
+    EXPECT_EQ(data, expected) << n;
+  }
+  RegCloseKey(raw);
+  RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath);
 }
 
-TEST(ProgramStarterTest, WinExecResultsAndTheQuotedProgramPath) {
-  Win32ProgramStarter starter;
-  EXPECT_EQ(starter.Start("C:\\no-such-file.exe", 5), 2u);
-  // Windows answers 3 for a missing folder; Wine answers 2.
-  const uint32_t missingDir = starter.Start("C:\\no-such-dir\\x.exe", 5);
-  EXPECT_TRUE(missingDir == 2 || missingDir == 3) << missingDir;
-  EXPECT_STREQ(LaunchFailureText(missingDir), missingDir == 2 ? "The specified file was not found."
-                                                              : "The specified path was not found.");
-  EXPECT_EQ(starter.Start("", 5), 2u);
-
+// The line built from a stored program text starts that program with its
+// arguments under the real start call. Copies of the marker stand in for the
+// programs and record the command line they were given.
+TEST(LaunchLineTest, StoredProgramsStartAsStoredAndPlainPathsWhole) {
+  // Unquoted, "C:\zeph-bad folder\app.exe" would start this first and fail with 11.
   { std::ofstream("C:\\zeph-bad.exe") << "not a program"; }
-  EXPECT_EQ(starter.Start("C:\\zeph-bad.exe", 5), 11u);
-
-  char cmd[MAX_PATH];
-  GetSystemDirectoryA(cmd, MAX_PATH);
-  EXPECT_GT(starter.Start(std::string(cmd) + "\\cmd.exe /c exit", 0), 31u);
-
-  // An unquoted "C:\zeph-bad folder\app.exe" is tried as "C:\zeph-bad.exe" first.
-  CreateDirectoryA("C:\\zeph-bad folder", nullptr);
-  const std::string spaced = "C:\\zeph-bad folder\\app.exe";
-  EXPECT_EQ(starter.Start(spaced, 5), 11u);
-  EXPECT_EQ(starter.Start(QuoteProgramPath(spaced, true), 5), 2u);
+  const std::string longDir = "C:\\zeph long\\" + std::string(200, 'd') + "\\";
+  const std::string longest = "C:\\zeph long\\" + std::string(236, 'e') + "\\m.exe";  // 255 characters
+  const std::string address = "www.example.org/" + std::string(60, 'a');
+  struct Case {
+    std::string stored, program;
+    const std::string* argument;
+    std::string line, started;  // what we hand the start call, what the program is given
+  } cases[] = {
+      {"\"C:\\a b\\m.exe\" -a", "C:\\a b\\m.exe", nullptr, "\"C:\\a b\\m.exe\" -a", ""},
+      {"C:\\ab\\m.exe -b", "C:\\ab\\m.exe", nullptr, "C:\\ab\\m.exe -b", ""},
+      {"C:\\zeph-bad folder\\app.exe", "C:\\zeph-bad folder\\app.exe", nullptr, "\"C:\\zeph-bad folder\\app.exe\"", ""},
+      // Cut to 255 inside the argument, after the program's closing quote.
+      {longDir + "m.exe", longDir + "m.exe", &address, ("\"" + longDir + "m.exe\" " + address).substr(0, 255), ""},
+      // No room for both quotes: the whole path, unquoted. Wine hands the program
+      // the name it found quoted; Windows passes the line on as it is.
+      {longest, longest, nullptr, longest, "\"" + longest + "\""},
+  };
+  Win32ProgramStarter starter;
+  for (const Case& c : cases) {
+    ASSERT_TRUE(test::InstallMarker(c.program)) << c.program;
+    const std::string line = BuildCommandLine(c.stored, starter.IsFile(c.stored), c.argument);
+    EXPECT_EQ(line, c.line);
+    EXPECT_GT(starter.Start(line, SW_SHOW), 31u) << c.stored;
+    EXPECT_TRUE(test::WaitUntil([] { return !test::MarkerLog().empty(); }));
+    EXPECT_EQ(test::MarkerLog(), (c.started.empty() ? c.line : c.started) + "\n");
+  }
 }
 
 TEST(PortIOTest, MissingLibraryReadsZeroAndSeesNoPress) {
@@ -140,34 +94,13 @@ TEST(PortIOTest, MissingLibraryReadsZeroAndSeesNoPress) {
   EXPECT_FALSE(ports.Loaded());
   EXPECT_EQ(ports.Read(0xCFC, kPortWord), 0u);
   ports.Write(0x70, 0x7B, kPortByte);  // goes nowhere, must not crash
-
   struct Timer : IPollTimer {
     int calls = 0;
     void SetPeriod(unsigned) override { ++calls; }
   } timer;
   Win32Sleeper sleeper;
-  ButtonReader reader(ports, sleeper);
-  EXPECT_EQ(reader.ProbeVariant(), ChipsetVariant::kExtendedBank);
-  EXPECT_EQ(reader.ReadCode(timer), 0);
+  EXPECT_EQ(ButtonReader(ports, sleeper).ReadCode(timer), 0);
   EXPECT_EQ(timer.calls, 0);
-}
-
-TEST(WindowFinderTest, FindsHiddenTopLevelWindowsByTitleAndClass) {
-  Win32WindowFinder finder;
-  EXPECT_FALSE(finder.TitleExists(kPropertiesTitle));
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "ZephFinderProbe";
-  ASSERT_NE(RegisterClassA(&wc), 0);
-  EXPECT_FALSE(finder.ClassExists("ZephFinderProbe"));
-  HWND hwnd = CreateWindowExA(0, "ZephFinderProbe", kPropertiesTitle, WS_OVERLAPPEDWINDOW, 0, 0, 10, 10,
-                              nullptr, nullptr, wc.hInstance, nullptr);
-  ASSERT_NE(hwnd, nullptr);
-  EXPECT_TRUE(finder.TitleExists(kPropertiesTitle));
-  EXPECT_TRUE(finder.ClassExists("ZephFinderProbe"));
-  DestroyWindow(hwnd);
-  EXPECT_FALSE(finder.TitleExists(kPropertiesTitle));
 }
 
 }  // namespace

@@ -42,26 +42,6 @@ void PutSlot(const char* name, const std::string& text) {
   key->Set(name, kRegSz, reinterpret_cast<const uint8_t*>(text.c_str()), static_cast<uint32_t>(text.size() + 1));
 }
 
-namespace {
-struct TitleCount {
-  const char* title;
-  int n;
-};
-BOOL CALLBACK CountTitle(HWND hwnd, LPARAM lp) {
-  auto* c = reinterpret_cast<TitleCount*>(lp);
-  char text[256] = "";
-  GetWindowTextA(hwnd, text, sizeof text);
-  if (lstrcmpA(text, c->title) == 0) ++c->n;
-  return TRUE;
-}
-}  // namespace
-
-int CountTopLevel(const char* title) {
-  TitleCount count{title, 0};
-  EnumWindows(CountTitle, reinterpret_cast<LPARAM>(&count));
-  return count.n;
-}
-
 bool InstallMarker(const std::string& path) {
   for (size_t sep = path.find('\\', 3); sep != std::string::npos; sep = path.find('\\', sep + 1)) {
     CreateDirectoryA(path.substr(0, sep).c_str(), nullptr);

@@ -24,42 +24,32 @@ void ResetSlots();
 // The stored text of a slot value, "<missing>" when absent, "<bad>" when not a
 // 256-byte REG_SZ.
 std::string StoredSlot(const char* name);
-
-constexpr const char* kMarkerLog = "C:\\zeph-started.txt";
 // Stores a slot value as another program might: just the text and its NUL.
 void PutSlot(const char* name, const std::string& text);
 
-// Top-level windows with exactly this title.
-int CountTopLevel(const char* title);
-
 // Copies the marker program to path (folders created) and clears its log.
+constexpr const char* kMarkerLog = "C:\\zeph-started.txt";  // where the marker writes
 bool InstallMarker(const std::string& path);
 // The command lines the marker has been started with, one per line.
 std::string MarkerLog();
 
 // The simulated chipset, shared between the GUI thread and a test driver.
 class LockedChipset : public IPortIO {
- public:
-  uint32_t Read(uint16_t port, PortWidth width) override {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_sim.Read(port, width);
-  }
-  void Write(uint16_t port, uint32_t value, PortWidth width) override {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_sim.Write(port, value, width);
-  }
-  void Press(int n) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_sim.PressButton(n);
-  }
-  uint64_t Accesses() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_sim.Accesses();
-  }
-
- private:
   std::mutex m_mutex;
   ChipsetSim m_sim;
+  template <typename F>
+  auto Locked(F f) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return f();
+  }
+
+ public:
+  uint32_t Read(uint16_t port, PortWidth width) override { return Locked([&] { return m_sim.Read(port, width); }); }
+  void Write(uint16_t port, uint32_t value, PortWidth width) override {
+    Locked([&] { m_sim.Write(port, value, width); });
+  }
+  void Press(int n) { Locked([&] { m_sim.PressButton(n); }); }
+  uint64_t Accesses() { return Locked([&] { return m_sim.Accesses(); }); }
 };
 
 }  // namespace zeph::test
