@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/chipset.h"
 #include "platform/desktop.h"
 #include "platform/poll_timer.h"
 #include "platform/port_io.h"
@@ -11,21 +12,6 @@ namespace zeph {
 using ButtonCode = int;
 
 enum class ChipsetVariant { kSis, kExtendedBank };
-
-namespace chipset {
-constexpr uint16_t kPciAddressPort = 0xCF8;
-constexpr uint16_t kPciDataPort = 0xCFC;
-constexpr uint32_t kPciHostBridgeVendor = 0x80000000;  // enable, bus 0, dev 0, fn 0, reg 0
-constexpr uint16_t kSisVendorId = 0x1039;
-
-constexpr uint16_t kCmosIndexPort = 0x70;
-constexpr uint16_t kCmosDataPort = 0x71;
-constexpr uint8_t kSisButtonRegister = 0x7B;
-
-constexpr uint16_t kExtIndexPort = 0x72;
-constexpr uint16_t kExtDataPort = 0x73;
-constexpr uint8_t kExtButtonRegister = 0xE0;
-}  // namespace chipset
 
 // Reads the launch-button code the firmware left in CMOS, confirming and
 // acknowledging a press. Keeps no state between calls.

@@ -5,6 +5,8 @@
 namespace zeph {
 
 namespace {
+// The chipset's own numbers, spelt out here rather than taken from the reader's
+// header: the simulator is what the reader is checked against.
 constexpr uint8_t kSisButtonReg = 0x7B;
 constexpr uint8_t kExtButtonReg = 0xE0;
 constexpr uint16_t kPciAddressPort = 0xCF8;

@@ -8,12 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-180} rounds=${2:-3} warmup=${3:-20}
-if [ -z "${ZEPH_RUN_BUILT:-}" ]; then
-  bash tools/setup.sh
-  mkdir -p build
-  cmake --preset win32 >/dev/null
-  cmake --build --preset win32 -j"$(nproc)" >build/win32.log 2>&1 || { cat build/win32.log; exit 1; }
-fi
+[ -n "${ZEPH_RUN_BUILT:-}" ] || bash tools/build-win32.sh
 if [ -z "${DISPLAY:-}" ]; then
   ZEPH_RUN_BUILT=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi

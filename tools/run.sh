@@ -5,12 +5,7 @@
 # when there is none.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [ -z "${ZEPH_RUN_BUILT:-}" ]; then
-  bash tools/setup.sh
-  mkdir -p build
-  cmake --preset win32 >/dev/null
-  cmake --build --preset win32 -j"$(nproc)" >build/win32.log 2>&1 || { cat build/win32.log; exit 1; }
-fi
+[ -n "${ZEPH_RUN_BUILT:-}" ] || bash tools/build-win32.sh
 if [ -z "${DISPLAY:-}" ]; then
   echo "run: no display; starting Xvfb"
   ZEPH_RUN_BUILT=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"

@@ -9,11 +9,11 @@
 
 namespace zephio {
 
-constexpr uint16_t kPciAddressPort = 0xCF8;
-constexpr uint16_t kPciDataPort = 0xCFC;
-constexpr uint32_t kHostBridgeVendorAddress = 0x80000000;  // enable, bus 0, dev 0, fn 0, reg 0
-constexpr uint16_t kCmosIndexPort = 0x70;
-constexpr uint16_t kCmosDataPort = 0x71;
+using zeph::chipset::kCmosDataPort;
+using zeph::chipset::kCmosIndexPort;
+using zeph::chipset::kPciAddressPort;
+using zeph::chipset::kPciDataPort;
+constexpr uint32_t kHostBridgeVendorAddress = zeph::chipset::kPciHostBridgeVendor;
 
 // Width codes as ReadIOPort/WriteIOPort take them.
 enum Width : int { kByte = 0, kWord = 1, kDword = 2 };

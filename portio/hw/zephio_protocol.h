@@ -9,6 +9,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "platform/chipset.h"
+
 namespace zephio {
 
 // The device, as the DLL opens it and as the driver names it.
@@ -35,10 +37,10 @@ enum Target : uint32_t {
   kExtButton = 3,         // register 0xE0 of the bank behind 0x72/0x73
 };
 
-constexpr uint8_t kCmosButtonRegister = 0x7B;
-constexpr uint8_t kExtButtonRegister = 0xE0;
-constexpr uint16_t kExtIndexPort = 0x72;
-constexpr uint16_t kExtDataPort = 0x73;
+constexpr uint8_t kCmosButtonRegister = zeph::chipset::kSisButtonRegister;
+using zeph::chipset::kExtButtonRegister;
+using zeph::chipset::kExtDataPort;
+using zeph::chipset::kExtIndexPort;
 
 // The one record both ways. Fixed-width fields only: the 32-bit DLL talks to the
 // 64-bit driver on 64-bit Windows, and both must agree on every byte.
