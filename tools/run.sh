@@ -15,14 +15,15 @@ zeph_new_prefix
 trap zeph_end_prefix EXIT
 cd build/win32/sim
 
+env="DISPLAY=$DISPLAY${XAUTHORITY:+ XAUTHORITY=$XAUTHORITY} WINEPREFIX=$WINEPREFIX"
 cat <<NOTE
 run: display $DISPLAY, Wine prefix $WINEPREFIX
 run: zephkeys.exe lives in the tray (the "Wine System Tray" window when no tray is docked).
 run:   double-click its icon for the Properties dialog, right-click it for the menu; Exit ends the run.
 run: press the launch buttons on the pad window, or from another shell:
-run:   DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX wine $PWD/zephpad.exe press 1..4
+run:   $env wine $PWD/zephpad.exe press 1..4
 run:   ... zephpad.exe chipset sis|other, ... zephpad.exe show
-run: a screenshot: DISPLAY=$DISPLAY import -window root shot.png
+run: a screenshot: $env import -window root shot.png
 NOTE
 wine zephpad.exe >/dev/null 2>&1 &
 rc=0
