@@ -36,18 +36,6 @@ void DisableInputMethod() {
   if (disable) disable(0);  // this thread
 }
 
-// The windows are drawn in the classic look their templates were made for.
-// Where the system themes controls anyway (it does under Wine, with no
-// manifest asking for it), the theme would also load its pictures into a
-// resident process for a dialog that shows for an instant.
-void UseClassicLook() {
-  using SetPropertiesFn = void(WINAPI*)(DWORD);
-  HMODULE uxtheme = GetModuleHandleA("uxtheme.dll");
-  const auto set = reinterpret_cast<SetPropertiesFn>(
-      reinterpret_cast<void*>(uxtheme ? GetProcAddress(uxtheme, "SetThemeAppProperties") : nullptr));
-  if (set) set(0);
-}
-
 }  // namespace
 
 CZephraApp::~CZephraApp() {
@@ -78,7 +66,6 @@ BOOL CZephraApp::InitInstance() {
   InitCommonControls();
   RegisterFormsControls(m_hInstance);
   DisableInputMethod();
-  UseClassicLook();
 
   if (AnotherInstanceRuns()) {
     MessageBoxA(nullptr, kAlreadyRunningText, kAlreadyRunningCaption, MB_ICONERROR);
