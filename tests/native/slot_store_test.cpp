@@ -31,8 +31,9 @@ class SlotStoreTest : public ::testing::Test, protected fake::Program {
 // What another program may have left under our value names.
 TEST(SlotValueCodec, StoredBytesDecodeSafely) {
   const std::pair<RegValue, std::string> cases[] = {
-      // The end-to-end suite stores an embedded NUL, an overlong text and a number.
+      // The end-to-end suite stores an embedded NUL and a number.
       {{kRegSz, {'x', 'y'}}, "xy"},  // unterminated
+      {{kRegSz, std::vector<uint8_t>(300, 'q')}, std::string(255, 'q')},
       {{kRegExpandSz, {'%', 'A', '%', 0}}, "%A%"},
       {{kRegMultiSz, {'o', 'n', 'e', 0, 't', 0, 0}}, "one"},
       {{kRegBinary, {'h', 'i', 0}}, ""},
