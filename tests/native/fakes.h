@@ -6,10 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include "monitor/launch_dispatch.h"
 #include "platform/desktop.h"
 #include "platform/poll_timer.h"
 #include "platform/program_starter.h"
 #include "platform/registry.h"
+#include "portio/chipset_sim.h"
 
 namespace zeph::fake {
 
@@ -17,33 +19,24 @@ namespace zeph::fake {
 class Registry : public IRegistry {
  public:
   std::map<std::string, std::map<std::string, RegValue>> keys;
-  bool failWrites = false;
-  bool watchable = false;  // keys can tell of changes to their values
-  int changes = 0;         // values put so far
-  int calls = 0;   // create, open, query, set and close alike
-  int writes = 0;  // successful sets
-  std::vector<std::string> setLog;  // value names, in the order they were written
+  bool failWrites = false, watchable = false;  // watchable: keys can tell of changes to their values
+  int changes = 0, calls = 0;  // values put so far; create, open, query, set and close alike
+  std::vector<std::string> setLog;  // the values written, in order
 
   bool HasKey(const std::string& path) const { return keys.count(path) != 0; }
   const RegValue* Value(const std::string& path, const std::string& name) const {
-    auto k = keys.find(path);
-    auto v = k == keys.end() ? std::map<std::string, RegValue>::const_iterator() : k->second.find(name);
-    return k == keys.end() || v == k->second.end() ? nullptr : &v->second;
+    return HasKey(path) && keys.at(path).count(name) ? &keys.at(path).at(name) : nullptr;
   }
   void Put(const std::string& path, const std::string& name, uint32_t type, std::vector<uint8_t> data) {
     keys[path][name] = RegValue{type, std::move(data)};
     ++changes;
   }
   void PutString(const std::string& path, const std::string& name, const std::string& text) {
-    std::vector<uint8_t> data(text.begin(), text.end());
-    data.push_back(0);
-    Put(path, name, kRegSz, std::move(data));
+    Put(path, name, kRegSz, std::vector<uint8_t>(text.c_str(), text.c_str() + text.size() + 1));
   }
-
   std::unique_ptr<IRegistryKey> Create(const std::string& path) override {
-    ++calls;
     keys[path];
-    return std::make_unique<Key>(*this, path);
+    return Open(path);
   }
   std::unique_ptr<IRegistryKey> Open(const std::string& path) override {
     ++calls;
@@ -51,83 +44,77 @@ class Registry : public IRegistry {
   }
 
  private:
-  class Key : public IRegistryKey {
-   public:
-    Key(Registry& reg, std::string path) : m_reg(reg), m_path(std::move(path)) {}
-    ~Key() override { ++m_reg.calls; }
+  struct Key : IRegistryKey {
+    Key(Registry& r, std::string p) : reg(r), path(std::move(p)) {}
+    ~Key() override { ++reg.calls; }
     std::optional<RegValue> Query(const char* name) override {
-      ++m_reg.calls;
-      const RegValue* v = m_reg.Value(m_path, name);
+      ++reg.calls;
+      const RegValue* v = reg.Value(path, name);
       return v ? std::optional<RegValue>(*v) : std::nullopt;
     }
     bool Set(const char* name, uint32_t type, const uint8_t* data, uint32_t size) override {
-      ++m_reg.calls;
-      if (m_reg.failWrites) return false;
-      ++m_reg.writes;
-      m_reg.setLog.push_back(name);
-      m_reg.Put(m_path, name, type, std::vector<uint8_t>(data, data + size));
+      ++reg.calls;
+      if (reg.failWrites) return false;
+      reg.setLog.push_back(name);
+      reg.Put(path, name, type, std::vector<uint8_t>(data, data + size));
       return true;
     }
-    bool WatchChanges() override {
-      m_seen = m_reg.changes;
-      return m_reg.watchable;
-    }
-    bool Changed() override {
-      ++m_reg.calls;
-      return std::exchange(m_seen, m_reg.changes) != m_reg.changes;
-    }
-
-   private:
-    Registry& m_reg;
-    std::string m_path;
-    int m_seen = 0;
+    bool WatchChanges() override { return seen = reg.changes, reg.watchable; }
+    bool Changed() override { return ++reg.calls, std::exchange(seen, reg.changes) != reg.changes; }
+    Registry& reg;
+    std::string path;
+    int seen = 0;
   };
 };
 
-class Windows : public IWindowFinder {
- public:
+struct Windows : IWindowFinder {
   std::set<std::string> titles;
   bool TitleExists(const char* title) override { return titles.count(title) != 0; }
   bool ClassExists(const char*) override { return false; }
 };
 
-struct Box {
-  std::string text, caption;
-  unsigned flags;
-};
-
-class MessageBoxes : public IMessageBox {
- public:
-  std::vector<Box> shown;
+struct MessageBoxes : IMessageBox {
+  std::vector<std::string> shown;  // caption, text and flags of each box
   int Show(const char* text, const char* caption, unsigned flags) override {
-    shown.push_back({text, caption, flags});
+    shown.push_back(std::string(caption) + "|" + text + "|" + std::to_string(flags));
     return 1;
   }
 };
 
-class Starter : public IProgramStarter {
- public:
-  std::vector<std::string> started;
-  std::vector<int> shows;
+struct Starter : IProgramStarter {
+  std::vector<std::string> started;  // each command line and its show mode
   uint32_t result = 33;
   uint32_t Start(const std::string& commandLine, int show) override {
-    started.push_back(commandLine);
-    shows.push_back(show);
+    started.push_back(commandLine + "|" + std::to_string(show));
     return result;
   }
   bool IsFile(const std::string&) override { return false; }
 };
 
-class Timer : public IPollTimer {
- public:
+struct Timer : IPollTimer {
   std::vector<unsigned> periods;
   void SetPeriod(unsigned ms) override { periods.push_back(ms); }
 };
 
-class Sleeper : public ISleeper {
- public:
+struct Sleeper : ISleeper {
   std::vector<unsigned> sleeps;
   void Sleep(unsigned ms) override { sleeps.push_back(ms); }
+};
+
+// The window-free program on these fakes and a simulated chipset: what a poll
+// tick runs.
+struct Program {
+  explicit Program(uint16_t vendor = ChipsetSim::kSisVendor) : chip(vendor) {}
+  Registry reg;
+  Windows windows;
+  MessageBoxes boxes;
+  Starter starter;
+  Timer timer;
+  Sleeper sleeper;
+  ChipsetSim chip;
+  SlotStore slots{reg, windows};
+  ButtonReader reader{chip, sleeper};
+  LaunchDispatch dispatch{slots, reader, starter, windows, boxes};
 };
 
 }  // namespace zeph::fake

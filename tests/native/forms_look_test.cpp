@@ -6,12 +6,7 @@ namespace zeph {
 namespace {
 
 TEST(FormsLookTest, ButtonLayoutPlacesPictureAndCaption) {
-  struct Case {
-    Box client;
-    int picW, picH, textW, textH;
-    PicturePlace place;
-    Box picture, caption;
-  } cases[] = {
+  struct Case { Box client; int picW, picH, textW, textH; PicturePlace place; Box picture, caption; } cases[] = {
       // Caption with the picture to its right, bottom edges aligned, the pair centred.
       {{0, 0, 61, 40}, 32, 32, 24, 22, PicturePlace::kRight, {26, 4, 58, 36}, {2, 14, 26, 36}},
       // No caption: the picture alone, centred.

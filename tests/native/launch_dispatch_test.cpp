@@ -6,30 +6,13 @@
 
 #include "fakes.h"
 #include "platform/command_line.h"
-#include "portio/chipset_sim.h"
 
 namespace zeph {
 namespace {
 
-class LaunchDispatchTest : public ::testing::Test {
+class LaunchDispatchTest : public ::testing::Test, protected fake::Program {
  protected:
-  fake::Registry reg;
-  fake::Windows windows;
-  fake::MessageBoxes boxes;
-  fake::Starter starter;
-  fake::Timer timer;
-  fake::Sleeper sleeper;
-  ChipsetSim chip{ChipsetSim::kSisVendor};
-  SlotStore slots{reg, windows};
-  ButtonReader reader{chip, sleeper};
-  LaunchDispatch dispatch{slots, reader, starter, windows, boxes};
   bool firstRun = true;
-
-  void Store(const char* name, const std::string& text) { reg.PutString(kSlotKeyPath, name, text); }
-  ButtonCode Press(int n) {
-    chip.PressButton(n);
-    return dispatch.OnPollTick(firstRun, timer);
-  }
 };
 
 // Each press reloads its own slot (pending and current) from the registry
@@ -39,40 +22,33 @@ class LaunchDispatchTest : public ::testing::Test {
 TEST_F(LaunchDispatchTest, EachCodeReloadsItsOwnSlotThenStartsItsLine) {
   dispatch.OnPollTick(firstRun, timer);
   const char* stored[] = {"C:\\Web\\web.exe", "one.example", "two.example", "C:\\Mail\\mail.exe"};
-  for (int n = 1; n <= 4; ++n) Store(slots.Name(n), stored[n - 1]);
+  for (int n = 1; n <= 4; ++n) reg.PutString(kSlotKeyPath, slots.Name(n), stored[n - 1]);
   windows.titles.insert(kPropertiesTitle);
   reg.failWrites = true;
   // In memory: "m1", "m2", an empty S3 (the line keeps its space), "m4".
   const auto memory = [](int n) { return n == 3 ? std::string() : "m" + std::to_string(n); };
-  const char* lines[] = {"C:\\Web\\web.exe", "m4", "m1 m2", "m1 "};
+  const char* lines[] = {"C:\\Web\\web.exe|5", "m4|5", "m1 m2|5", "m1 |5"};
   for (int code = 1; code <= 4; ++code) {
     for (int n = 1; n <= 4; ++n) {
       slots.SetCurrent(n, memory(n));
       slots.SetPending(n, memory(n));
     }
     starter.started.clear();
-    EXPECT_EQ(Press(code), code);
+    chip.PressButton(code);
+    EXPECT_EQ(dispatch.OnPollTick(firstRun, timer), code);
     EXPECT_EQ(starter.started, std::vector<std::string>{lines[code - 1]}) << code;
     for (int n = 1; n <= 4; ++n) {
       const std::string expected = n == code ? stored[n - 1] : memory(n);
-      EXPECT_EQ(slots.Pending(n), expected) << "code " << code << " slot " << n;
-      EXPECT_EQ(slots.Current(n), expected) << "code " << code << " slot " << n;
+      EXPECT_EQ(slots.Pending(n) + "|" + slots.Current(n), expected + "|" + expected) << code << " " << n;
     }
   }
-  EXPECT_EQ(starter.shows, (std::vector<int>{5, 5, 5, 5}));
   EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST(CommandLineTest, OnlyAPlainProgramPathWithASpaceIsQuoted) {
-  const std::string longArg = "http://" + std::string(260, 'a');
-  const std::string quotedArg = "\"" + longArg + "\"";
+  const std::string longArg = "http://" + std::string(260, 'a'), quotedArg = "\"" + longArg + "\"";
   const std::string longPath = "C:\\" + std::string(250, 'd') + " x\\b.exe";
-  struct Case {
-    std::string program;
-    bool namesFile;
-    const std::string* argument;
-    std::string expected;
-  } cases[] = {
+  struct Case { std::string program; bool namesFile; const std::string* argument; std::string expected; } cases[] = {
       {"C:\\Tools\\b.exe", false, nullptr, "C:\\Tools\\b.exe"},
       {"C:\\My Tools\\b.exe", false, nullptr, "\"C:\\My Tools\\b.exe\""},
       {"C:\\My Tools\\B.COM", false, &longArg, ("\"C:\\My Tools\\B.COM\" " + longArg).substr(0, 255)},
@@ -92,35 +68,32 @@ TEST(CommandLineTest, OnlyAPlainProgramPathWithASpaceIsQuoted) {
 }
 
 TEST_F(LaunchDispatchTest, NoPressLaunchesNothing) {
-  ChipsetSim ext(ChipsetSim::kOtherVendor);
-  ButtonReader r(ext, sleeper);
-  LaunchDispatch d(slots, r, starter, windows, boxes);
+  fake::Program ext(ChipsetSim::kOtherVendor);
   for (uint8_t raw : {0x00, 0x05, 0xFF}) {
-    ext.SetCmos(1, 0xE0, raw);
-    EXPECT_EQ(d.OnPollTick(firstRun, timer), raw);
+    ext.chip.SetCmos(1, 0xE0, raw);
+    EXPECT_EQ(ext.dispatch.OnPollTick(firstRun, ext.timer), raw);
   }
-  EXPECT_TRUE(starter.started.empty());
-  EXPECT_TRUE(boxes.shown.empty());
-  EXPECT_TRUE(reg.HasKey(kSlotKeyPath));  // refresh still ran
+  EXPECT_TRUE(ext.starter.started.empty() && ext.boxes.shown.empty());
+  EXPECT_TRUE(ext.reg.HasKey(kSlotKeyPath));  // refresh still ran
 }
 
 TEST_F(LaunchDispatchTest, FailedStartsShowTheirMessageOnceAtATime) {
-  const std::pair<uint32_t, const char*> cases[] = {
+  const std::pair<uint32_t, std::string> cases[] = {
       {0, "The system is out of memory or resources."},
       {2, "The specified file was not found."},
       {3, "The specified path was not found."},
       {11, "The .EXE file is invalid (non-Win32 .EXE or error in .EXE image)."},
-      {1, nullptr}, {5, nullptr}, {32, nullptr}, {33, nullptr},
+      {1, ""}, {5, ""}, {32, ""}, {33, ""},
+      {2, ""},  // while the last one is still open
   };
   for (const auto& [result, text] : cases) {
+    if (&result == &cases[8].first) windows.titles.insert(kLaunchErrorCaption);
     boxes.shown.clear();
     starter.result = result;
-    Press(1);
-    ASSERT_EQ(boxes.shown.size(), text ? 1u : 0u) << result;
-    if (!text) continue;
-    EXPECT_EQ(boxes.shown[0].text, text);
-    EXPECT_EQ(boxes.shown[0].caption, "WinExec() error call");
-    EXPECT_EQ(boxes.shown[0].flags, 0x10u);
+    chip.PressButton(1);
+    dispatch.OnPollTick(firstRun, timer);
+    const auto expected = text.empty() ? std::vector<std::string>{} : std::vector{"WinExec() error call|" + text + "|16"};
+    EXPECT_EQ(boxes.shown, expected) << result;
   }
 }
 

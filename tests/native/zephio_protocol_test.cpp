@@ -59,9 +59,9 @@ TEST(DriverDecode, OnlyTwoCodesFixedSizesAndTheWhitelistedTargetsPass) {
 PortSequence Primed() {
   PortSequence s;
   Request r;
-  EXPECT_EQ(s.Write(kPciAddressPort, kHostBridgeVendorAddress, kDword, &r), Step::kRemembered);
-  EXPECT_EQ(s.Write(kCmosIndexPort, kCmosButtonRegister, kByte, &r), Step::kRemembered);
-  EXPECT_EQ(s.Write(kExtIndexPort, kExtButtonRegister, kByte, &r), Step::kRemembered);
+  for (auto [port, index, width] : {std::tuple<uint16_t, uint32_t, int>{kPciAddressPort, kHostBridgeVendorAddress, kDword},
+                                    {kCmosIndexPort, kCmosButtonRegister, kByte}, {kExtIndexPort, kExtButtonRegister, kByte}})
+    EXPECT_EQ(s.Write(port, index, width, &r), Step::kRemembered);
   return s;
 }
 

@@ -1,15 +1,16 @@
 // The monitor dialog: tray icon, hide on first paint, the poll timer driving
-// the simulated chipset, the About box, and its endings.
+// the simulated chipset, the About box, and its endings. And our window
+// framework under it: message tables along the class chain, the permanent map,
+// a modal run without its template.
 #include <windows.h>
-#include <shellapi.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <tuple>
 #include <vector>
 
-#include "gui_driver.h"
 #include "monitor/monitor_dlg.h"
 #include "monitor/tray_icon.h"
 #include "test_support.h"
@@ -17,9 +18,7 @@
 namespace zeph {
 namespace {
 
-using test::RunWithDriver;
-using test::WaitForWindow;
-using test::WaitUntil;
+using namespace test;
 
 constexpr const char* kMonitorTitle = "Welcome to Velmaris Zephra World";
 
@@ -50,155 +49,103 @@ class MonitorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::ResetSlots();
-    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    nid.hWnd = CreateWindowExA(0, "STATIC", "tray owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    nid.uID = kTrayIconId;
+    owner = CreateWindowExA(0, "STATIC", "tray owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
   }
   void TearDown() override {
     RemoveTrayIcon();
-    DestroyWindow(nid.hWnd);
+    DestroyWindow(owner);
     test::ResetSlots();
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    for (MSG msg; PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) continue;
   }
-  // A modify with no flags succeeds only while the icon is there.
-  bool TrayIconExists() { return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE; }
-
-  NOTIFYICONDATAA nid = {};  // our icon's owner and id, as the shell knows it
-  test::LockedChipset m_chipset;
+  HWND owner = nullptr;  // of our icon, as the shell knows it
+  // The simulator set's library, pressed with the pad from outside.
+  Win32PortIO m_ports{(test::SimDir() + PORTIO_DLL_NAME).c_str()};
 };
 
-TEST_F(MonitorTest, HidesOnFirstPaintPollsLaunchesAndKeepsItsTrayIcon) {
+// The end-to-end suite sees the launches, the failure box and the re-added
+// icon; here the poll periods and the tray record the shell was given.
+TEST_F(MonitorTest, HidesOnFirstPaintPollsStretchesThePeriodForAPressAndOffersAbout) {
   const std::string mailer = "C:\\zeph mail\\Mail Program.exe";
   ASSERT_TRUE(test::InstallMarker(mailer));
   test::PutSlot("S4", mailer);
-  test::PutSlot("S1", "C:\\zeph-missing.exe");
-
-  RecordingMonitor dlg(nid.hWnd, test::Platform(), test::Slots(), &m_chipset);
-  bool hidden = false, ticked = false, launched = false, iconBack = false, boxShown = false;
+  RecordingMonitor dlg(owner, test::Platform(), test::Slots(), &m_ports);
+  std::vector<bool> seen;  // hidden, launched, then the About box for each system-menu command
   std::vector<unsigned> afterFirstPaint, afterPress, afterKeyboardAp;
-  bool oneBoxAfterSecondFailure = false;
   const INT_PTR result = RunWithDriver(
       [&] {
         HWND hwnd = WaitForWindow(kMonitorTitle, 5000, false);
-        ASSERT_NE(hwnd, nullptr);
-        hidden = WaitUntil([&] { return !dlg.Periods().empty() && !IsWindowVisible(hwnd); });
+        seen.push_back(WaitUntil([&] { return !dlg.Periods().empty() && !IsWindowVisible(hwnd); }));
         afterFirstPaint = dlg.Periods();
-        ticked = WaitUntil([&] { return test::StoredSlot("S4") == mailer; }, 4000);
-        m_chipset.Press(2);
-        launched = WaitUntil([&] { return !test::MarkerLog().empty(); }, 10000);
+        WaitUntil([&] { return test::StoredSlot("S4") == mailer; }, 4000);  // the first tick ran
+        for (const char* step : {"chipset sis", "press 2"}) test::Pad(step);
+        seen.push_back(WaitUntil([&] { return !test::MarkerLog().empty(); }, 10000));
         afterPress = dlg.Periods();
         SendMessageA(hwnd, WM_COMMAND, IDC_KEYBOARD_AP, 0);
         afterKeyboardAp = dlg.Periods();
-
-        // What a restarted Explorer looks like to the program: its icon is gone.
-        Shell_NotifyIconA(NIM_DELETE, &nid);
-        SendMessageA(hwnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-        iconBack = TrayIconExists();
-
-        // A failed start shows its box once, while ticks go on under it.
-        m_chipset.Press(1);
-        HWND box = WaitForWindow("WinExec() error call", 5000);
-        boxShown = box && test::HasStaticText(box, "The specified file was not found.");
-        m_chipset.Press(1);
-        const uint64_t before = m_chipset.Accesses();
-        WaitUntil([&] { return m_chipset.Accesses() > before + 8; }, 5000);  // two more ticks ran
-        oneBoxAfterSecondFailure = FindWindowA(nullptr, "WinExec() error call") == box &&
-                                   !FindWindowExA(nullptr, box, nullptr, "WinExec() error call");
-        while ((box = FindWindowA(nullptr, "WinExec() error call")) != nullptr) {
-          PostMessageA(box, WM_COMMAND, IDOK, 0);
-          test::WaitGone(box);
-        }
-        test::Key(hwnd, VK_ESCAPE);
-      },
-      [&] { return dlg.DoModal(); });
-  EXPECT_EQ(result, IDCANCEL);
-  const NOTIFYICONDATAA& record = TrayIconRecord();
-  EXPECT_EQ(record.cbSize, 88u);
-  EXPECT_EQ(record.hWnd, nid.hWnd);
-  EXPECT_EQ(record.uID, 9999u);
-  EXPECT_EQ(record.uFlags, 7u);
-  EXPECT_EQ(record.uCallbackMessage, 1124u);
-  EXPECT_STREQ(record.szTip, "Zephra Button AP...");
-  ICONINFO info = {};
-  ASSERT_TRUE(GetIconInfo(record.hIcon, &info));  // the small image, not a shrunken large one
-  BITMAP mask = {};
-  GetObjectA(info.hbmMask, sizeof mask, &mask);
-  EXPECT_EQ(mask.bmWidth, GetSystemMetrics(SM_CXSMICON));
-  DeleteObject(info.hbmMask);
-  DeleteObject(info.hbmColor);
-  EXPECT_TRUE(iconBack);
-
-  EXPECT_TRUE(hidden);
-  EXPECT_TRUE(dlg.visibleAtFirstArming);
-  EXPECT_TRUE(dlg.killed);
-  // Every paint re-arms at a second (Wine may paint the dialog twice as it hides).
-  ASSERT_FALSE(afterFirstPaint.empty());
-  EXPECT_EQ(afterFirstPaint, std::vector<unsigned>(afterFirstPaint.size(), 1000u));
-  EXPECT_TRUE(ticked);
-  EXPECT_FALSE(dlg.FirstRun());
-  EXPECT_TRUE(launched);
-  EXPECT_EQ(test::MarkerLog(), "\"" + mailer + "\"\n");
-  // Stretched for the confirmation, then back to a second.
-  ASSERT_GE(afterPress.size(), 3u);
-  EXPECT_EQ(std::vector<unsigned>(afterPress.end() - 2, afterPress.end()), (std::vector<unsigned>{30000, 1000}));
-  EXPECT_EQ(afterKeyboardAp.size(), afterPress.size() + 1);
-  EXPECT_EQ(afterKeyboardAp.back(), 1000u);
-  EXPECT_TRUE(boxShown);
-  EXPECT_TRUE(oneBoxAfterSecondFailure);
-}
-
-TEST_F(MonitorTest, SystemMenuOpensTheAboutBoxAndExitEndsTheRun) {
-  CMonitorDlg dlg(nid.hWnd, test::Platform(), test::Slots(), &m_chipset);
-  std::vector<bool> aboutShown;
-  const INT_PTR result = RunWithDriver(
-      [&] {
-        HWND hwnd = WaitForWindow(kMonitorTitle, 5000, false);
-        ASSERT_NE(hwnd, nullptr);
         for (WPARAM command : {16u, 17u, 31u}) {  // 16..31 all mean About
           PostMessageA(hwnd, WM_SYSCOMMAND, command, 0);
           HWND about = WaitForWindow("About Zephra Button");
-          aboutShown.push_back(about && test::HasStaticText(about, "Zephra Button Version 1.02"));
+          seen.push_back(about && test::HasStaticText(about, "Zephra Button Version 1.02"));
           test::Key(about, VK_ESCAPE);
           test::WaitGone(about);
         }
         test::Click(hwnd, IDOK);  // "E&xit"
       },
       [&] { return dlg.DoModal(); });
-  EXPECT_EQ(aboutShown, (std::vector<bool>{true, true, true}));
   EXPECT_EQ(result, IDOK);
+  EXPECT_EQ(seen, std::vector<bool>(5, true));
+  const NOTIFYICONDATAA& r = TrayIconRecord();
+  EXPECT_EQ(std::tie(r.cbSize, r.hWnd, r.uID, r.uFlags, r.uCallbackMessage),
+            std::make_tuple(DWORD{88}, owner, UINT{9999}, UINT{7}, UINT{1124}));
+  EXPECT_STREQ(r.szTip, "Zephra Button AP...");
+  ICONINFO info = {};
+  ASSERT_TRUE(GetIconInfo(r.hIcon, &info));  // the small image, not a shrunken large one
+  BITMAP mask = {};
+  GetObjectA(info.hbmMask, sizeof mask, &mask);
+  EXPECT_EQ(mask.bmWidth, GetSystemMetrics(SM_CXSMICON));
+  DeleteObject(info.hbmMask);
+  DeleteObject(info.hbmColor);
+
+  EXPECT_TRUE(dlg.visibleAtFirstArming && dlg.killed && !dlg.FirstRun());
+  // Every paint re-arms at a second (Wine may paint the dialog twice as it hides).
+  ASSERT_FALSE(afterFirstPaint.empty());
+  EXPECT_EQ(afterFirstPaint, std::vector<unsigned>(afterFirstPaint.size(), 1000u));
+  // Stretched for the confirmation, then back to a second.
+  ASSERT_GE(afterPress.size(), 3u);
+  EXPECT_EQ(std::vector<unsigned>(afterPress.end() - 2, afterPress.end()), (std::vector<unsigned>{30000, 1000}));
+  EXPECT_EQ(afterKeyboardAp.size(), afterPress.size() + 1);
+  EXPECT_EQ(afterKeyboardAp.back(), 1000u);
 }
 
 TEST_F(MonitorTest, RefusedTrayIconIsRetriedThenReportedAndEndsTheProgram) {
   // The shell refuses a second icon with the same owner and id: a stand-in for
   // a taskbar that is not there yet. Once it goes, the next attempt succeeds.
   for (bool persists : {false, true}) {
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &nid));
-    CMonitorDlg dlg(nid.hWnd, test::Platform(), test::Slots(), &m_chipset);
+    ASSERT_TRUE(TrayIcon(owner, kTrayIconId, NIM_ADD));
+    CMonitorDlg dlg(owner, test::Platform(), test::Slots(), &m_ports);
     dlg.SetTrayRetry(100, 5);
     bool reported = false, iconAdded = false;
-    RunWithDriver(
+    const INT_PTR result = RunWithDriver(
         [&] {
           HWND hwnd = WaitForWindow(kMonitorTitle, 5000, false);
           if (!persists) {
             Sleep(250);  // a retry or two fail first
-            Shell_NotifyIconA(NIM_DELETE, &nid);
-            iconAdded = WaitUntil([&] { return TrayIconExists(); }, 2000);
+            TrayIcon(owner, kTrayIconId, NIM_DELETE);
+            iconAdded = WaitUntil([&] { return TrayIcon(owner, kTrayIconId); }, 2000);
             Sleep(700);  // the attempts would have run out by now
           }
           HWND box = WaitForWindow("Zephbox ERROR", persists ? 5000 : 10);
           reported = box && test::HasStaticText(box, "Create System Tray error!!!");
-          if (box) PostMessageA(box, WM_COMMAND, IDOK, 0);
+          PostMessageA(box, WM_COMMAND, IDOK, 0);
           if (!persists) test::Key(hwnd, VK_ESCAPE);
         },
         [&] { return dlg.DoModal(); });
-    EXPECT_EQ(reported, persists);
-    EXPECT_EQ(iconAdded, !persists);
+    EXPECT_EQ(std::make_tuple(reported, iconAdded), std::make_tuple(persists, !persists));
     MSG msg = {};
     EXPECT_EQ(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE, persists);
     EXPECT_EQ(msg.wParam, persists ? 1u : 0u);
-    Shell_NotifyIconA(NIM_DELETE, &nid);
+    EXPECT_TRUE(persists || result == IDCANCEL) << result;  // Escape ends the run too
+    TrayIcon(owner, kTrayIconId, NIM_DELETE);
   }
 }
 
@@ -218,6 +165,67 @@ TEST(BorderedProgressTest, DrawsTheBorderItsStyleAsksFor) {
   }
   DestroyWindow(host);
 }
+
+// A window with a table of each kind of entry, and a derived class that
+// overrides one of them.
+class CProbeWnd : public CWnd {
+ public:
+  std::vector<std::string> calls;
+  bool destroyed = false;
+  ZEPH_DECLARE_MESSAGE_MAP()
+ protected:
+  LRESULT OnApp(WPARAM wp, LPARAM) { calls.push_back("app " + std::to_string(wp)); return 42; }
+  LRESULT OnApp2(WPARAM, LPARAM) { calls.push_back("app2"); return 7; }
+  void OnCommand5() { calls.push_back("command 5"); }
+  void OnClick6() { calls.push_back("click 6"); }
+  void PostNcDestroy() override { destroyed = true; }
+};
+
+ZEPH_BEGIN_MESSAGE_MAP(CProbeWnd, CWnd)
+  ZEPH_ON_MESSAGE(WM_APP + 1, OnApp)
+  ZEPH_ON_MESSAGE(WM_APP + 2, OnApp2)
+  ZEPH_ON_COMMAND(5, OnCommand5)
+  ZEPH_ON_EVENT(6, kDispidClick, OnClick6)
+ZEPH_END_MESSAGE_MAP()
+
+class CDerivedProbe : public CProbeWnd {
+  ZEPH_DECLARE_MESSAGE_MAP()
+ protected:
+  LRESULT OnApp2Derived(WPARAM, LPARAM) { calls.push_back("derived app2"); return 8; }
+};
+
+ZEPH_BEGIN_MESSAGE_MAP(CDerivedProbe, CProbeWnd)
+  ZEPH_ON_MESSAGE(WM_APP + 2, OnApp2Derived)
+ZEPH_END_MESSAGE_MAP()
+
+TEST(MessageMapTest, TablesDispatchAlongTheClassChainAndTheRestIsDefault) {
+  HWND hwnd = CreateWindowExA(0, "STATIC", "before", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  CDerivedProbe probe;
+  ASSERT_TRUE(probe.SubclassWindow(hwnd));
+  EXPECT_EQ(CWnd::FromHandlePermanent(hwnd), &probe);
+  EXPECT_FALSE(probe.Attach(hwnd));  // one object per window
+
+  EXPECT_EQ(SendMessageA(hwnd, WM_APP + 1, 3, 0), 42);
+  EXPECT_EQ(SendMessageA(hwnd, WM_APP + 2, 0, 0), 8);
+  SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(5, BN_CLICKED), 0);
+  SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(5, EN_CHANGE), 0);  // a notification, not a command
+  SendMessageA(hwnd, WM_ZEPH_CONTROLEVENT, 6, kDispidClick);
+  SendMessageA(hwnd, WM_ZEPH_CONTROLEVENT, 6, -601);  // another event of the same control
+  SendMessageA(hwnd, WM_ZEPH_CONTROLEVENT, 7, kDispidClick);
+  EXPECT_EQ(probe.calls, (std::vector<std::string>{"app 3", "derived app2", "command 5", "click 6"}));
+
+  // Unlisted messages reach the window's own procedure.
+  SendMessageA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("after"));
+  EXPECT_EQ(test::Text(hwnd), "after");
+
+  DestroyWindow(hwnd);
+  EXPECT_TRUE(probe.destroyed);
+  EXPECT_EQ(CWnd::FromHandlePermanent(hwnd), nullptr);
+  EXPECT_EQ(probe.GetSafeHwnd(), nullptr);
+}
+
+TEST(DialogTest, MissingTemplateEndsTheRunAtOnce) { EXPECT_EQ(CDialog(4242).DoModal(), -1); }
 
 }  // namespace
 }  // namespace zeph

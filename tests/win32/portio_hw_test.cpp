@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <utility>
 
 #include "platform/win32/win32_port_io.h"
@@ -50,31 +49,28 @@ TEST(NoDriver, EveryReadIsZero) {
 
 // zephio.sys installed and started as a kernel driver service, as the installer will.
 TEST(Driver, AnswersItsRequestsRefusesTheRestAndStopsCleanly) {
-  char exe[MAX_PATH];
-  ASSERT_TRUE(GetModuleFileNameA(nullptr, exe, MAX_PATH));
-  std::string sys(exe);
-  sys.replace(sys.find_last_of('\\') + 1, std::string::npos, "zephio.sys");
+  char sys[MAX_PATH];  // beside this program, in the folder it runs in
+  ASSERT_TRUE(GetFullPathNameA("zephio.sys", MAX_PATH, sys, nullptr));
   SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
   SC_HANDLE service = CreateServiceA(scm, "ZephIO", "ZephIO", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
-                                     SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, sys.c_str(), 0, 0, 0, 0, 0);
+                                     SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, sys, 0, 0, 0, 0, 0);
   ASSERT_NE(service, nullptr) << GetLastError();
   ASSERT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
   HANDLE device = CreateFileA(ZEPHIO_USER_PATH, FILE_READ_DATA | FILE_WRITE_DATA, 0, 0, OPEN_EXISTING, 0, 0);
   ASSERT_NE(device, INVALID_HANDLE_VALUE) << GetLastError();
 
   struct Case { DWORD code; uint32_t target, value; DWORD inSize, outSize, error; };
-  // Wine's HAL has no PCI or CMOS bus, reads ports as 0 and drops writes. Not sent: a
-  // 0x7B write, as Wine's HalSetBusDataByOffset is a stub that ends the driver host.
+  // One request per answer; which requests are refused the native decoding
+  // tests cover. Wine's HAL has no PCI or CMOS bus, reads ports as 0 and drops
+  // writes. Not sent: a 0x7B write, as Wine's HalSetBusDataByOffset is a stub
+  // that ends the driver host.
   const Case cases[] = {
       {kIoctlRead, kHostBridgeVendor, 0, 8, 8, ERROR_DEV_NOT_EXIST},
       {kIoctlRead, kCmosButton, 0, 8, 8, ERROR_DEV_NOT_EXIST},
       {kIoctlRead, kExtButton, 0, 8, 8, 0},
       {kIoctlWrite, kExtButton, 0x12, 8, 0, 0},
       {kIoctlWrite, kHostBridgeVendor, 0x12, 8, 0, ERROR_INVALID_PARAMETER},
-      {kIoctlWrite, kCmosButton, 0x100, 8, 0, ERROR_INVALID_PARAMETER},
       {kIoctlRead, kExtButton, 0, 7, 8, ERROR_BAD_LENGTH},
-      {kIoctlRead, kExtButton, 0, 12, 8, ERROR_BAD_LENGTH},
-      {kIoctlWrite, kExtButton, 0, 8, 8, ERROR_BAD_LENGTH},
       {ControlCode(0x900, 0), kExtButton, 0, 8, 8, ERROR_INVALID_FUNCTION},
   };
   for (const Case& c : cases) {

@@ -1,8 +1,8 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <fstream>
-#include <sstream>
-#include <vector>
+#include <iterator>
 
 #include "dialogs/properties_dlg.h"
 
@@ -33,8 +33,9 @@ std::string StoredSlot(const char* name) {
   auto key = Platform().registry.Open(kSlotKeyPath);
   auto value = key ? key->Query(name) : std::nullopt;
   if (!value) return "<missing>";
-  if (value->type != kRegSz || value->data.size() != 256) return "<bad>";
-  return DecodeSlotValue(*value);
+  const std::string text = DecodeSlotValue(*value);
+  const bool zeroFilled = std::all_of(value->data.begin() + text.size(), value->data.end(), [](uint8_t b) { return !b; });
+  return value->type == kRegSz && value->data.size() == 256 && zeroFilled ? text : "<bad>";
 }
 
 void PutSlot(const char* name, const std::string& text) {
@@ -46,19 +47,123 @@ bool InstallMarker(const std::string& path) {
   for (size_t sep = path.find('\\', 3); sep != std::string::npos; sep = path.find('\\', sep + 1)) {
     CreateDirectoryA(path.substr(0, sep).c_str(), nullptr);
   }
-  char self[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
-  std::string marker(self);
-  marker = marker.substr(0, marker.find_last_of('\\') + 1) + "zeph_marker.exe";
   DeleteFileA(kMarkerLog);
-  return CopyFileA(marker.c_str(), path.c_str(), FALSE) != FALSE;
+  return CopyFileA((SimDir() + "..\\bin\\zeph_marker.exe").c_str(), path.c_str(), FALSE) != FALSE;
 }
 
 std::string MarkerLog() {
   std::ifstream in(kMarkerLog);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 20) {
+    if (condition()) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+HWND WaitForWindow(const char* title, int timeoutMs, bool mustBeVisible) {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindWindowA(nullptr, title)) && (!mustBeVisible || IsWindowVisible(found)); },
+            timeoutMs);
+  return found;
+}
+
+bool WaitGone(HWND hwnd, int timeoutMs) { return WaitUntil([&] { return !IsWindow(hwnd); }, timeoutMs); }
+
+std::vector<HWND> TopLevel(const char* cls, const char* title, DWORD pid) {
+  std::vector<HWND> found;
+  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, cls, title)) != nullptr;) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (!pid || owner == pid) found.push_back(w);
+  }
+  return found;
+}
+
+std::string Text(HWND hwnd) {
+  char buf[1024] = "";
+  // WM_GETTEXT rather than GetWindowText: it also reads other threads' controls.
+  SendMessageA(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+  return buf;
+}
+
+std::string ItemText(HWND dlg, int id) { return Text(GetDlgItem(dlg, id)); }
+
+bool HasStaticText(HWND dlg, const char* text) {
+  for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    if (Text(child) == text) return true;
+  return false;
+}
+
+void Click(HWND dlg, int id) { PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
+
+void Key(HWND target, UINT vk) {
+  const UINT scan = MapVirtualKeyA(vk, 0);
+  PostMessageA(target, WM_KEYDOWN, vk, 1 | (scan << 16));
+  PostMessageA(target, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000);
+}
+
+void ClickAt(int x, int y) {
+  SetCursorPos(x, y);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+std::string SimDir() {
+  char path[MAX_PATH] = "";
+  std::string dir(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+  dir.resize(dir.find_last_of('\\'));
+  return dir.substr(0, dir.find_last_of('\\') + 1) + "sim\\";
+}
+
+PROCESS_INFORMATION Launch(const std::string& exe, const std::string& args, HANDLE out, DWORD flags) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = out ? STARTF_USESTDHANDLES : 0;
+  si.hStdOutput = si.hStdError = out;
+  PROCESS_INFORMATION pi = {};
+  std::string cmd = "\"" + SimDir() + exe + "\" " + args;
+  CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, out != nullptr, flags, nullptr, nullptr, &si, &pi);
+  return pi;
+}
+
+DWORD ExitCode(HANDLE process, int timeoutMs) {
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+  return code;
+}
+
+std::string Pad(const std::string& args, DWORD* exitCode) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return {};
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  const PROCESS_INFORMATION pi = Launch("zephpad.exe", args, writeEnd);
+  CloseHandle(writeEnd);
+  std::string out;
+  char buf[512];
+  DWORD n = 0;
+  while (pi.hProcess && ReadFile(readEnd, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
+  CloseHandle(readEnd);
+  const DWORD code = pi.hProcess ? ExitCode(pi.hProcess, 10000) : 0xFFFFFFFF;
+  if (exitCode) *exitCode = code;
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return out;
+}
+
+bool TrayIcon(HWND owner, UINT id, DWORD message) {
+  NOTIFYICONDATAA icon = {};
+  icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  icon.hWnd = owner;
+  icon.uID = id;
+  return Shell_NotifyIconA(message, &icon) != FALSE;
 }
 
 }  // namespace zeph::test
