@@ -55,9 +55,9 @@ private_kib() {
        END {print s}' "/proc/$1/smaps"
 }
 rss_kib() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
-start() {  # exe prefix [WINEDEBUG] -> pid (waits for it)
+start() {  # exe prefix [WINEDEBUG [argument]] -> pid (waits for it)
   # exec, so that nothing is left holding the caller's output open.
-  (cd "$(dirname "$1")" && WINEPREFIX=$2 WINEDEBUG=${3:--all} exec wine "$(basename "$1")" >/dev/null 2>"$2/trace.log") &
+  (cd "$(dirname "$1")" && WINEPREFIX=$2 WINEDEBUG=${3:--all} exec wine "$(basename "$1")" ${4:-} >/dev/null 2>"$2/trace.log") &
   local pid=""
   for _ in $(seq 100); do
     pid=$(pid_of "$(basename "$1")" "$2")
@@ -69,8 +69,8 @@ start() {  # exe prefix [WINEDEBUG] -> pid (waits for it)
 
 results=()
 for round in $(seq "$rounds"); do
-  pp=$(new_prefix) fp=$(new_prefix)
-  ppid=$(start "$program" "$pp") fpid=$(start "$floor" "$fp")
+  pp=$(new_prefix) fp=$(new_prefix) tp=$(new_prefix)
+  ppid=$(start "$program" "$pp") fpid=$(start "$floor" "$fp") tpid=$(start "$floor" "$tp" -all text)
   sleep "$warmup"
   ps=$(server_of "$pp") fs=$(server_of "$fp")
   read -r p0 f0 ps0 fs0 < <(echo "$(cpu_ns "$ppid") $(cpu_ns "$fpid") $(cpu_ns "$ps") $(cpu_ns "$fs")")
@@ -78,16 +78,17 @@ for round in $(seq "$rounds"); do
   read -r p1 f1 ps1 fs1 < <(echo "$(cpu_ns "$ppid") $(cpu_ns "$fpid") $(cpu_ns "$ps") $(cpu_ns "$fs")")
   line=$(awk -v s="$seconds" -v p=$((p1 - p0)) -v f=$((f1 - f0)) -v ps=$((ps1 - ps0)) -v fs=$((fs1 - fs0)) \
              -v pr="$(rss_kib "$ppid")" -v fr="$(rss_kib "$fpid")" \
-             -v pv="$(private_kib "$ppid")" -v fv="$(private_kib "$fpid")" 'BEGIN {
+             -v pv="$(private_kib "$ppid")" -v fv="$(private_kib "$fpid")" -v tv="$(private_kib "$tpid")" 'BEGIN {
     h = 3600 / s / 1e9
-    printf "%.3f %.3f %.2f %.3f %.3f %.2f %.1f %.1f %.1f %.1f %.1f",
+    printf "%.3f %.3f %.2f %.3f %.3f %.2f %.1f %.1f %.1f %.1f %.1f %.1f %.1f",
       p * h, f * h, p / f, (p + ps) * h, (f + fs) * h, (p + ps) / (f + fs),
-      pr / 1024, fr / 1024, pv / 1024, fv / 1024, (pv - fv) / 1024 }')
+      pr / 1024, fr / 1024, pv / 1024, fv / 1024, (pv - fv) / 1024, tv / 1024, (pv - tv) / 1024 }')
   results+=("$line")
   set -- $line
   printf 'round %d: CPU s/idle hour: program %s, floor %s (%sx); with wineserver %s vs %s (%sx)\n' \
     "$round" "$1" "$2" "$3" "$4" "$5" "$6"
-  printf '         memory MiB: resident %s vs %s; private %s vs %s (%+.1f)\n' "$7" "$8" "$9" "${10}" "${11}"
+  printf '         memory MiB: resident %s vs %s; private %s vs %s (%+.1f); floor that drew text once %s (%+.1f)\n' \
+    "$7" "$8" "$9" "${10}" "${11}" "${12}" "${13}"
   cleanup
   prefixes=()
 done
@@ -98,6 +99,7 @@ echo "median of $rounds rounds of ${seconds}s (after ${warmup}s warm-up):"
 echo "  process CPU       $(col 1) vs floor $(col 2) s/idle hour: $(col 3)x (target at most 2x)"
 echo "  with wineserver   $(col 4) vs floor $(col 5) s/idle hour: $(col 6)x (target at most 1.1x)"
 echo "  private memory    $(col 9) vs floor $(col 10) MiB: $(col 11) MiB more (target within 1 MiB)"
+echo "                    vs the floor that drew text once $(col 12) MiB: $(col 13) MiB more"
 echo "  resident memory   $(col 7) vs floor $(col 8) MiB"
 
 # Registry traffic per idle tick, from Wine's registry trace.
@@ -112,7 +114,7 @@ for which in program floor; do
   sleep "$ticks"
   calls=$(tail -n +"$((from + 1))" "$p/trace.log" | grep -c ':reg:Reg' || true)
   writes=$(tail -n +"$((from + 1))" "$p/trace.log" | grep -c ':reg:RegSetValue' || true)
-  kinds=$(tail -n +"$((from + 1))" "$p/trace.log" | grep -o ':reg:Reg[A-Za-z]*' | sort | uniq -c |
+  kinds=$( (tail -n +"$((from + 1))" "$p/trace.log" | grep -o ':reg:Reg[A-Za-z]*' || true) | sort | uniq -c |
           awk '{printf "%s %s; ", $2, $1}' | sed 's/:reg://g')
   awk -v w="$which" -v c="$calls" -v n="$writes" -v t="$ticks" -v k="$kinds" \
     'BEGIN {printf "  registry, %-7s  %.1f calls and %.1f writes per idle tick (%s)\n", w, c / t, n / t, k}'
