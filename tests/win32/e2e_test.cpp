@@ -125,6 +125,19 @@ TEST_F(Zephkeys, EachButtonOnBothChipsetsStartsItsCommandLineOrReportsAMissingPr
           << chipset << " button " << n << " started:\n" << MarkerLog();
     }
   }
+  // Through the real start call: a stored text that carries its own quotes or
+  // arguments starts as stored; a long path with a space keeps both quotes.
+  Pad("chipset sis");
+  const std::string longPath = "C:\\" + std::string(200, 'z') + " dir\\b.exe";
+  const std::string stored[][3] = {{"C:\\a b\\m.exe", "\"C:\\a b\\m.exe\" -a", "\"C:\\a b\\m.exe\" -a"},
+                                   {"C:\\ab\\m.exe", "C:\\ab\\m.exe -b", "C:\\ab\\m.exe -b"},
+                                   {longPath, longPath, "\"" + longPath + "\""}};
+  for (const auto& row : stored) {
+    ASSERT_TRUE(InstallMarker(row[0]));
+    PutSlot("S1", row[1]);
+    Pad("press 1");
+    EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == row[2] + "\n"; })) << row[1] << " started:\n" << MarkerLog();
+  }
   // A program that is not there is reported in one box.
   PutSlot("S1", "C:\\Nowhere\\missing.exe");
   Pad("press 1");
@@ -185,6 +198,8 @@ TEST_F(Zephkeys, TrayMenuOpensAtTheCursorAndRunsItsChoice) {
     EXPECT_NEAR((rc.left + rc.right) / 2, c.x, 1);
     EXPECT_EQ(rc.top, c.y);
     EXPECT_TRUE(w >= 115 && w < 2 * 115 && h >= 161 && h < 161 + 40) << w << "x" << h;
+    // Its owner has the foreground, or a click elsewhere would not close it.
+    EXPECT_EQ(GetForegroundWindow(), tray);
     const auto choose = [&] { ClickAt(c.x, rc.top + (h - 161) / 2 + (tops[c.item] + tops[c.item + 1]) / 2); };
     if (c.item == kExit) {
       EXPECT_EQ(IconAtShutdown(pi, choose), 0);
