@@ -45,6 +45,8 @@ class Zephkeys : public ::testing::Test {
  protected:
   void SetUp() override {
     RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath);
+    // A copy from an earlier test still on its way out would win every race.
+    ASSERT_TRUE(WaitUntil([] { return TopLevel("Zephkeys", nullptr).empty(); }, 20000));
     // The simulated chipset outlives every process: no press left on either.
     for (const char* step : {"chipset other", "raw 0", "chipset sis"}) Pad(step);
     ASSERT_NE(Pad("raw 0").find("press waiting: none"), std::string::npos);
@@ -55,7 +57,7 @@ class Zephkeys : public ::testing::Test {
       const std::vector<HWND> tray = TopLevel("Zephkeys", nullptr, pi.dwProcessId);
       if (!tray.empty()) PostMessageA(tray[0], WM_COMMAND, IDM_TRAY_EXIT, 0);
       if (ExitCode(pi.hProcess, tray.empty() ? 0 : 5000) == STILL_ACTIVE) TerminateProcess(pi.hProcess, 99);
-      WaitForSingleObject(pi.hProcess, 5000);
+      WaitForSingleObject(pi.hProcess, 20000);
       CloseHandle(pi.hProcess);
       CloseHandle(pi.hThread);
     }
