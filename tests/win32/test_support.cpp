@@ -73,14 +73,32 @@ HWND WaitForWindow(const char* title, int timeoutMs, bool mustBeVisible) {
 
 bool WaitGone(HWND hwnd, int timeoutMs) { return WaitUntil([&] { return !IsWindow(hwnd); }, timeoutMs); }
 
-std::vector<HWND> TopLevel(const char* cls, const char* title, DWORD pid) {
+namespace {
+struct WindowQuery {
+  const char *cls, *title;
+  DWORD pid;
   std::vector<HWND> found;
-  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, cls, title)) != nullptr;) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(w, &owner);
-    if (!pid || owner == pid) found.push_back(w);
-  }
-  return found;
+};
+
+BOOL CALLBACK MatchWindow(HWND w, LPARAM lp) {
+  auto& q = *reinterpret_cast<WindowQuery*>(lp);
+  char text[256] = "", name[256] = "";
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  if (q.title) GetWindowTextA(w, text, sizeof text);  // no message for another process's window
+  if (q.cls) GetClassNameA(w, name, sizeof name);
+  if ((!q.pid || owner == q.pid) && (!q.title || !lstrcmpiA(text, q.title)) && (!q.cls || !lstrcmpiA(name, q.cls)))
+    q.found.push_back(w);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> TopLevel(const char* cls, const char* title, DWORD pid) {
+  // One snapshot of the windows: walking them one FindWindowEx at a time while
+  // other processes raise new ones can meet a window twice and miss another.
+  WindowQuery q{cls, title, pid, {}};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&q));
+  return q.found;
 }
 
 std::string Text(HWND hwnd) {
