@@ -45,7 +45,7 @@ CZephraApp::~CZephraApp() {
 bool CZephraApp::AnotherInstanceRuns() {
   m_instanceMutex = CreateMutexA(nullptr, FALSE, InstanceMutexName().c_str());
   const bool taken = m_instanceMutex && GetLastError() == ERROR_ALREADY_EXISTS;
-  return taken || FindWindowA(kTrayClassName, nullptr) != nullptr;
+  return taken || m_platform.windows.ClassExists(kTrayClassName);
 }
 
 bool CZephraApp::RegisterTrayClass() {

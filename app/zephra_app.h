@@ -23,8 +23,6 @@ class CZephraApp : public CWinApp, public ITrayCommands {
   // ITrayCommands
   void OpenSettings() override;
 
-  HWND TrayWnd() const { return m_trayWnd; }
-
  private:
   // True when another copy of the program already runs for this user.
   bool AnotherInstanceRuns();
