@@ -4,10 +4,6 @@ namespace zeph {
 
 using namespace chipset;
 
-namespace {
-bool IsSisPress(uint32_t v) { return v >= 0x10 && v <= 0x4F; }
-}  // namespace
-
 uint32_t ButtonReader::ReadRegister(uint16_t indexPort, uint16_t dataPort, uint8_t reg) {
   m_ports.Write(indexPort, reg, kPortByte);
   return m_ports.Read(dataPort, kPortByte);

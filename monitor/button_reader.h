@@ -13,6 +13,9 @@ using ButtonCode = int;
 
 enum class ChipsetVariant { kSis, kExtendedBank };
 
+// Whether a value of the SiS button register reports a press (button in the high nibble).
+inline bool IsSisPress(uint32_t v) { return v >= 0x10 && v <= 0x4F; }
+
 // Reads the launch-button code the firmware left in CMOS, confirming and
 // acknowledging a press. Keeps no state between calls.
 class ButtonReader {

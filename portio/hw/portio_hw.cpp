@@ -25,10 +25,17 @@ class Lock {
   Lock& operator=(const Lock&) = delete;
 };
 
-// Opened at the first request, and tried again at the next one when that failed:
-// the driver may be started after the program.
+// Opened at the first request. When that fails it is tried again, since the
+// driver may be started after the program, but at most every few seconds: the
+// program polls several ports a second, and a machine without the driver should
+// not pay an open for each.
 HANDLE Device() {
-  if (g_device == INVALID_HANDLE_VALUE) {
+  constexpr DWORD kRetryMs = 5000;
+  static DWORD lastTry = 0;
+  static bool tried = false;
+  if (g_device == INVALID_HANDLE_VALUE && (!tried || GetTickCount() - lastTry >= kRetryMs)) {
+    tried = true;
+    lastTry = GetTickCount();
     g_device = CreateFileA(ZEPHIO_USER_PATH, FILE_READ_DATA | FILE_WRITE_DATA,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   }

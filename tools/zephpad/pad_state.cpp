@@ -29,7 +29,7 @@ PadState ReadPadState(IPortIO& ports) {
 bool IsSis(const PadState& s) { return s.vendor == kSisVendorId; }
 
 int WaitingButton(const PadState& s) {
-  if (IsSis(s)) return s.sisRegister >= 0x10 && s.sisRegister <= 0x4F ? s.sisRegister >> 4 : 0;
+  if (IsSis(s)) return IsSisPress(s.sisRegister) ? s.sisRegister >> 4 : 0;
   return s.extRegister >= 1 && s.extRegister <= 4 ? s.extRegister : 0;
 }
 
