@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   mingw-w64-i686-dev mingw-w64-x86-64-dev   # the DDK headers and kernel import libraries for zephio.sys
   wine wine32:i386 wine64
+  nsis                                      # the installers
   xvfb xauth xdotool imagemagick bc x11-utils fonts-wine fonts-liberation
 )
 

@@ -1,11 +1,18 @@
 # Sourced by the scripts that run our programs under Wine.
-export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} LANG=C.UTF-8 LC_ALL=C.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# ZEPH_WINE_ARCH=win64 picks a 64-bit prefix (the 64-bit installer's); 32-bit otherwise.
+export WINEARCH=${ZEPH_WINE_ARCH:-win32} WINEDEBUG=${WINEDEBUG:--all} LANG=C.UTF-8 LC_ALL=C.UTF-8
+# No Gecko or Mono prompts, and no menu entries on this machine for the
+# shortcuts an installer makes inside the prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 zeph_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-zeph_template="$zeph_root/build/wine-template"
+if [ "$WINEARCH" = win64 ]; then
+  zeph_template="$zeph_root/build/wine-template64"
+else
+  zeph_template="$zeph_root/build/wine-template"
+fi
 
-# A ready 32-bit prefix, made once and copied for each run (a copy takes a second,
+# A ready prefix, made once and copied for each run (a copy takes a second,
 # a new prefix ten).
 zeph_make_template() {
   [ -f "$zeph_template/.ready" ] && return 0
