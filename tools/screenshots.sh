@@ -3,8 +3,12 @@
 # dialog templates as they are, the tray menu open at the icon, the Properties
 # dialog on a fresh registry and after Default, the address dialog it opens,
 # the About box, and the launch-button pad. Needs a built win32 preset.
+# With --readme it also crops the tray menu, the Properties dialog and the pad
+# into docs/, the pictures the README shows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+readme=
+[ "${1:-}" = --readme ] && readme=$PWD/docs
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
@@ -26,6 +30,17 @@ wait_window() {  # title -> X window id
   return 1
 }
 shot() { import -window root "$out/$1.png"; echo "screenshots: $out/$1.png"; }
+# A README copy of the last shot: the part given (WxH+X+Y), without metadata.
+readme_copy() {  # shot name, crop
+  [ -n "$readme" ] || return 0
+  mkdir -p "$readme"
+  convert "$out/$1.png" -crop "$2" +repage -strip "$readme/$1.png"
+  echo "screenshots: $readme/$1.png"
+}
+window_crop() {  # X window id -> its WxH+X+Y
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  echo "${WIDTH}x${HEIGHT}+${X}+${Y}"
+}
 # Clicks a point given in dialog units of a dialog window.
 click_dlu() {  # window x y dlu-width-of-client dlu-height
   eval "$(xdotool getwindowgeometry --shell "$1")"
@@ -53,6 +68,7 @@ icon_x=$((X + 12)) icon_y=$((Y + 32))
 xdotool mousemove $icon_x $icon_y click 3
 sleep 1
 shot tray-menu
+readme_copy tray-menu "$((X + 190))x230+$X+$Y"   # the tray and the menu over it
 xdotool mousemove 600 600 click 1   # a click elsewhere closes the menu
 sleep 0.5
 xdotool mousemove $icon_x $icon_y click --repeat 2 --delay 80 1
@@ -61,6 +77,7 @@ shot properties-fresh
 click_dlu "$props" 134 128 160 175   # Default
 sleep 0.5
 shot properties-defaults
+readme_copy properties-defaults "$(window_crop "$props")"
 click_dlu "$props" 25 53 160 175     # S2
 wait_window "Input Dialog" >/dev/null
 shot address-from-properties
@@ -69,4 +86,4 @@ sleep 0.5
 click_dlu "$props" 62 128 160 175    # Cancel
 sleep 0.5
 wine zephpad.exe &
-wait_window "Zephra Button Pad" >/dev/null && shot pad
+pad=$(wait_window "Zephra Button Pad") && shot pad && readme_copy pad "$(window_crop "$pad")"

@@ -63,7 +63,8 @@ VIAddVersionKey /LANG=1033 LegalCopyright "Copyright (C) ${PUBLISHER}"
 !define MUI_WELCOMEPAGE_TEXT "This installs ${PRODUCT} ${VERSION}, which starts your browser, your mail \
 program or one of two web addresses when you press the notebook's launch buttons.$\r$\n$\r$\n\
 It also installs a small port driver, which is why Windows asks for administrator rights.$\r$\n$\r$\n\
-A copy that is running now is closed and started again when Setup is done."
+If ${PRODUCT} is running, Setup closes it first and starts it again afterwards. \
+Your button settings are kept."
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
