@@ -12,6 +12,8 @@
 !define SERVICE_NO_CHANGE 0xFFFFFFFF
 !define SERVICE_CONTROL_STOP 1
 !define SERVICE_STOPPED 1
+!define SERVICE_RUNNING 4
+!define ERROR_SERVICE_REQUEST_TIMEOUT 1053
 !define ERROR_SERVICE_ALREADY_RUNNING 1056
 !define ERROR_SERVICE_EXISTS 1073
 ; The tray window takes its menu's Exit command from any message's wParam.
@@ -130,12 +132,7 @@ Function InstallDriver
     ${If} $2 P= 0
       StrCpy $0 $3
     ${ElseIf} $0 == ""
-      System::Call 'advapi32::StartService(p r2, i 0, p 0) i .r4 ?e'
-      Pop $3
-      ${If} $4 = 0
-      ${AndIf} $3 <> ${ERROR_SERVICE_ALREADY_RUNNING}
-        StrCpy $0 $3
-      ${EndIf}
+      Call StartDriverService
     ${EndIf}
     ${If} $2 P<> 0
       System::Call 'advapi32::CloseServiceHandle(p r2)'
@@ -146,6 +143,45 @@ Function InstallDriver
   Pop $3
   Pop $2
   Pop $1
+FunctionEnd
+
+; Starts the service $2 and waits up to 15 s until it runs. One still stopping
+; (from before its file was replaced) is started again once it has stopped.
+; Out: $0 = "" when it runs, else a Windows error code.
+Function StartDriverService
+  Push $3
+  Push $4
+  Push $5
+  System::Alloc 28 ; SERVICE_STATUS
+  Pop $5
+  StrCpy $0 ""
+  ${For} $4 1 150
+    System::Call 'advapi32::QueryServiceStatus(p r2, p r5)'
+    System::Call '*$5(i, i .r3)'
+    ${If} $3 = ${SERVICE_RUNNING}
+      StrCpy $0 ""
+      ${Break}
+    ${ElseIf} $3 = ${SERVICE_STOPPED}
+      System::Call 'advapi32::StartService(p r2, i 0, p 0) i .r3 ?e'
+      Pop $0
+      ${If} $3 <> 0
+        StrCpy $0 ""
+      ${ElseIf} $0 <> ${ERROR_SERVICE_ALREADY_RUNNING}
+        ${Break}
+      ${EndIf}
+    ${EndIf}
+    Sleep 100
+  ${Next}
+  ${If} $3 <> ${SERVICE_RUNNING}
+  ${AndIf} $0 == ""
+    System::Call '*$5(i, i, i, i .r3)' ; its exit code
+    ${IfThen} $3 = 0 ${|} StrCpy $3 ${ERROR_SERVICE_REQUEST_TIMEOUT} ${|}
+    StrCpy $0 $3
+  ${EndIf}
+  System::Free $5
+  Pop $5
+  Pop $4
+  Pop $3
 FunctionEnd
 
 ; Starts the program file $0 as the signed-in user. An installer that Windows elevated

@@ -100,6 +100,9 @@ Section "${PRODUCT}" SecProgram
   File "/oname=zephkeys.exe" "${PROGRAM}"
   File "/oname=PortIO.dll" "${PORTIO_HW}"
   File "/oname=zephio.sys" "${DRIVER}"
+  ; Beside the hardware library the pad's "show" tells whether this notebook
+  ; reports its buttons where the program reads them.
+  File "/oname=zephpad.exe" "${PAD}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   DetailPrint "Starting the port driver ${ZEPH_SERVICE}"
@@ -204,6 +207,7 @@ Section "Uninstall"
   Delete "$INSTDIR\zephkeys.exe"
   Delete "$INSTDIR\PortIO.dll"
   Delete "$INSTDIR\zephio.sys"
+  Delete "$INSTDIR\zephpad.exe"
   Delete "$INSTDIR\${SIM_DIR}\zephkeys.exe"
   Delete "$INSTDIR\${SIM_DIR}\PortIO.dll"
   Delete "$INSTDIR\${SIM_DIR}\zephpad.exe"
