@@ -1,31 +1,54 @@
 # Sourced by the scripts that run our programs under Wine.
-# ZEPH_WINE_ARCH=win64 picks a 64-bit prefix (the 64-bit installer's); 32-bit otherwise.
+# ZEPH_WINE_ARCH=win64 picks 64-bit Wine and a 64-bit prefix; win32 (the
+# default) 32-bit Wine, which needs a kernel that runs 32-bit code.
 export WINEARCH=${ZEPH_WINE_ARCH:-win32} WINEDEBUG=${WINEDEBUG:--all} LANG=C.UTF-8 LC_ALL=C.UTF-8
 # No Gecko or Mono prompts, and no menu entries on this machine for the
 # shortcuts an installer makes inside the prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-zeph_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# The loader of the prefix's width, called directly: Debian's wine script picks
+# the 32-bit one whenever it is installed, even where it cannot run.
 if [ "$WINEARCH" = win64 ]; then
-  zeph_template="$zeph_root/build/wine-template64"
+  export WINELOADER=/usr/lib/wine/wine64
 else
-  zeph_template="$zeph_root/build/wine-template"
+  export WINELOADER=/usr/lib/wine/wine
+fi
+wine() { "$WINELOADER" "$@"; }
+export -f wine
+
+zeph_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# The emulated machine keeps its ready prefixes on its own disk.
+zeph_template_dir=${ZEPH_WINE_TEMPLATE_DIR:-$zeph_root/build}
+if [ "$WINEARCH" = win64 ]; then
+  zeph_template="$zeph_template_dir/wine-template64"
+else
+  zeph_template="$zeph_template_dir/wine-template"
 fi
 
 # A ready prefix, made once and copied for each run (a copy takes a second,
-# a new prefix ten).
+# a new prefix ten). A prefix that cannot be made stops the caller with Wine's
+# own words.
 zeph_make_template() {
   [ -f "$zeph_template/.ready" ] && return 0
+  [ -x "$WINELOADER" ] || { echo "wine-env: $WINELOADER is missing ($WINEARCH Wine not installed)" >&2; return 1; }
   rm -rf "$zeph_template" && mkdir -p "$zeph_template"
-  (
+  local log="$zeph_template.log"
+  echo "wine-env: making the $WINEARCH prefix template $zeph_template"
+  if ! (
+    set -e
     export WINEPREFIX="$zeph_template"
-    DISPLAY= wineboot -i >/dev/null 2>&1
+    DISPLAY= wine wineboot -i
     # A crash must end the process, not wait for someone to close winedbg.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
     # No window manager runs under Xvfb: Wine draws captions and frames itself.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
     wineserver -w
-  )
+  ) >"$log" 2>&1 || [ ! -f "$zeph_template/system.reg" ]; then
+    echo "wine-env: could not make the $WINEARCH prefix with $WINELOADER:" >&2
+    tail -20 "$log" >&2
+    rm -rf "$zeph_template"
+    return 1
+  fi
   touch "$zeph_template/.ready"
 }
 
@@ -38,7 +61,7 @@ zeph_add_marlett() {
 
 # Makes a throwaway prefix and exports WINEPREFIX.
 zeph_new_prefix() {
-  zeph_make_template
+  zeph_make_template || exit 1
   zeph_add_marlett
   WINEPREFIX=$(mktemp -d /tmp/zeph-wine.XXXXXX)
   cp -a "$zeph_template/." "$WINEPREFIX/"

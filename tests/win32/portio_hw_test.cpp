@@ -48,55 +48,84 @@ TEST(NoDriver, EveryReadIsZero) {
 }
 
 // zephio.sys installed and started as a kernel driver service, as the installer will.
-TEST(Driver, AnswersItsRequestsRefusesTheRestAndStopsCleanly) {
-  char sys[MAX_PATH];  // beside this program, in the folder it runs in
-  ASSERT_TRUE(GetFullPathNameA("zephio.sys", MAX_PATH, sys, nullptr));
-  SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  SC_HANDLE service = CreateServiceA(scm, "ZephIO", "ZephIO", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
-                                     SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, sys, 0, 0, 0, 0, 0);
-  ASSERT_NE(service, nullptr) << GetLastError();
-  ASSERT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
-  HANDLE device = CreateFileA(ZEPHIO_USER_PATH, FILE_READ_DATA | FILE_WRITE_DATA, 0, 0, OPEN_EXISTING, 0, 0);
-  ASSERT_NE(device, INVALID_HANDLE_VALUE) << GetLastError();
+class Driver : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char sys[MAX_PATH];  // beside this program, in the folder it runs in
+    ASSERT_TRUE(GetFullPathNameA("zephio.sys", MAX_PATH, sys, nullptr));
+    scm_ = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    service_ = CreateServiceA(scm_, "ZephIO", "ZephIO", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                              SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, sys, 0, 0, 0, 0, 0);
+    ASSERT_NE(service_, nullptr) << GetLastError();
+    ASSERT_TRUE(StartServiceA(service_, 0, nullptr)) << GetLastError();
+    device_ = CreateFileA(ZEPHIO_USER_PATH, FILE_READ_DATA | FILE_WRITE_DATA, 0, 0, OPEN_EXISTING, 0, 0);
+    ASSERT_NE(device_, INVALID_HANDLE_VALUE) << GetLastError();
+  }
+  void TearDown() override {
+    if (device_ != INVALID_HANDLE_VALUE) CloseHandle(device_);
+    SERVICE_STATUS status;
+    if (service_) {
+      ControlService(service_, SERVICE_CONTROL_STOP, &status);
+      DeleteService(service_);
+      CloseServiceHandle(service_);
+    }
+    if (scm_) CloseServiceHandle(scm_);
+  }
 
   struct Case { DWORD code; uint32_t target, value; DWORD inSize, outSize, error; };
-  // One request per answer; which requests are refused the native decoding
-  // tests cover. Wine's HAL has no PCI or CMOS bus, reads ports as 0 and drops
-  // writes. Not sent: a 0x7B write, as Wine's HalSetBusDataByOffset is a stub
-  // that ends the driver host.
-  const Case cases[] = {
-      {kIoctlRead, kHostBridgeVendor, 0, 8, 8, ERROR_DEV_NOT_EXIST},
-      {kIoctlRead, kCmosButton, 0, 8, 8, ERROR_DEV_NOT_EXIST},
-      {kIoctlRead, kExtButton, 0, 8, 8, 0},
-      {kIoctlWrite, kExtButton, 0x12, 8, 0, 0},
-      {kIoctlWrite, kHostBridgeVendor, 0x12, 8, 0, ERROR_INVALID_PARAMETER},
-      {kIoctlRead, kExtButton, 0, 7, 8, ERROR_BAD_LENGTH},
-      {ControlCode(0x900, 0), kExtButton, 0, 8, 8, ERROR_INVALID_FUNCTION},
-  };
-  for (const Case& c : cases) {
+  void Send(const Case& c) {
     Record in[2] = {{c.target, c.value}, {0, 0}}, out[2] = {{0, 1}, {0, 0}};
     DWORD got = 99;
-    const BOOL ok = DeviceIoControl(device, c.code, in, c.inSize, out, c.outSize, &got, nullptr);
+    const BOOL ok = DeviceIoControl(device_, c.code, in, c.inSize, out, c.outSize, &got, nullptr);
     EXPECT_EQ(ok ? 0 : GetLastError(), c.error) << c.code << " " << c.target << " " << c.inSize;
-    if (!ok) continue;
+    if (!ok) return;
     EXPECT_EQ(got, c.outSize);  // a read gives its record back, a write nothing
     if (c.outSize) {
       EXPECT_EQ(std::make_pair(out[0].target, out[0].value), std::make_pair(c.target, 0u));
     }
   }
 
+  SC_HANDLE scm_ = nullptr, service_ = nullptr;
+  HANDLE device_ = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(Driver, AnswersItsRequestsRefusesTheRestAndStopsCleanly) {
+  // One request per answer; which requests are refused the native decoding
+  // tests cover. Wine's HAL has no PCI or CMOS bus. Not sent: a 0x7B write, as
+  // Wine's HalSetBusDataByOffset is a stub that ends the driver host.
+  const Case cases[] = {
+      {kIoctlRead, kHostBridgeVendor, 0, 8, 8, ERROR_DEV_NOT_EXIST},
+      {kIoctlRead, kCmosButton, 0, 8, 8, ERROR_DEV_NOT_EXIST},
+      {kIoctlWrite, kHostBridgeVendor, 0x12, 8, 0, ERROR_INVALID_PARAMETER},
+      {kIoctlRead, kExtButton, 0, 7, 8, ERROR_BAD_LENGTH},
+      {ControlCode(0x900, 0), kExtButton, 0, 8, 8, ERROR_INVALID_FUNCTION},
+  };
+  for (const Case& c : cases) Send(c);
+
   SERVICE_STATUS status;
-  ASSERT_TRUE(QueryServiceStatus(service, &status));
+  ASSERT_TRUE(QueryServiceStatus(service_, &status));
   EXPECT_EQ(status.dwCurrentState, DWORD(SERVICE_RUNNING));
-  CloseHandle(device);
-  EXPECT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status));
-  for (int i = 0; i < 50 && QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED; ++i)
+  CloseHandle(device_);
+  device_ = INVALID_HANDLE_VALUE;
+  EXPECT_TRUE(ControlService(service_, SERVICE_CONTROL_STOP, &status));
+  for (int i = 0; i < 50 && QueryServiceStatus(service_, &status) && status.dwCurrentState != SERVICE_STOPPED; ++i)
     Sleep(100);
   EXPECT_EQ(status.dwCurrentState, DWORD(SERVICE_STOPPED));
   EXPECT_EQ(CreateFileA(ZEPHIO_USER_PATH, FILE_READ_DATA, 0, 0, OPEN_EXISTING, 0, 0), INVALID_HANDLE_VALUE);
-  DeleteService(service);
-  CloseServiceHandle(service);
-  CloseServiceHandle(scm);
+}
+
+// The bank behind 0x72/0x73 goes through the HAL's port calls, which Wine
+// answers with 0 and drops.
+TEST_F(Driver, ReadsAndWritesTheExtendedBankThroughItsPorts) {
+#ifdef _WIN64
+  GTEST_SKIP() << "Wine's 64-bit driver host dies at a driver's port instruction (it emulates them "
+                  "only for 32-bit drivers); the 32-bit driver runs this under 32-bit Wine";
+#endif
+  const Case cases[] = {
+      {kIoctlRead, kExtButton, 0, 8, 8, 0},
+      {kIoctlWrite, kExtButton, 0x12, 8, 0, 0},
+  };
+  for (const Case& c : cases) Send(c);
 }
 
 }  // namespace

@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# An emulated machine for the i686 programs on hosts whose kernel runs no 32-bit
+# code: a Debian 12 amd64 guest under QEMU's system emulator (software
+# emulation, no KVM needed), with Debian's 32-bit Wine inside.
+#
+#   tools/guest.sh make            make build/guest once per machine (about 6 minutes)
+#   tools/guest.sh run CMD [ARG..] boot it, run CMD from this checkout, power off;
+#                                  exits with CMD's exit code
+#
+# The checkout is shared into the guest at the same path, so the build trees
+# and their test files work unchanged. The guest disk holds ready 32- and
+# 64-bit Wine prefixes; every run starts from a clean copy of the disk.
+set -euo pipefail
+
+zeph_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+guest="$zeph_root/build/guest"
+mirror=${ZEPH_GUEST_MIRROR:-http://deb.debian.org/debian}
+# What the guest needs: a kernel to boot, Wine in both widths, an X server,
+# ctest to run the test files of build/win32.
+guest_packages=(
+  linux-image-amd64 kmod util-linux procps
+  wine wine32:i386 wine64 libwine:i386 fonts-wine fonts-liberation
+  xvfb xauth xdotool cmake
+)
+# Changing what goes into the guest makes it again.
+stamp=$( { printf '%s\n' "${guest_packages[@]}"; sed -n '/^guest_init()/,/^}/p' "$0"; } | sha256sum | cut -c1-16)
+
+die() { echo "guest: $*" >&2; exit 1; }
+
+# A tiny i386 program (exit 0): whether this kernel runs 32-bit code at all.
+host_runs_i386() {
+  local probe="$zeph_root/build/i386-probe"
+  mkdir -p "$zeph_root/build"
+  [ -f "$probe" ] || python3 - "$probe" <<'EOF'
+import struct, sys
+code = bytes([0xb8, 1, 0, 0, 0, 0x31, 0xdb, 0xcd, 0x80])  # exit(0)
+base, hdr = 0x08048000, 52 + 32
+elf = b'\x7fELF\x01\x01\x01' + b'\0' * 9
+elf += struct.pack('<HHIIIIIHHHHHH', 2, 3, 1, base + hdr, 52, 0, 0, 52, 32, 1, 0, 0, 0)
+elf += struct.pack('<IIIIIIII', 1, 0, base, base, hdr + len(code), hdr + len(code), 5, 0x1000)
+open(sys.argv[1], 'wb').write(elf + code)
+EOF
+  chmod +x "$probe"
+  "$probe" 2>/dev/null
+}
+
+# The guest's first process: mounts what Wine and Xvfb need, the checkout over
+# 9p, runs the job and powers off. Its arguments come on the kernel line.
+guest_init() {
+  cat <<'EOF'
+#!/bin/bash
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+mount -t devtmpfs dev /dev 2>/dev/null
+mkdir -p /dev/pts /dev/shm
+mount -t devpts devpts /dev/pts
+mount -t tmpfs tmpfs /dev/shm
+mount -t tmpfs -o size=75% tmpfs /tmp
+mount -t tmpfs tmpfs /run
+mount -o remount,rw /
+stty -F /dev/console -onlcr 2>/dev/null
+exec </dev/null >/dev/console 2>&1
+for a in $(cat /proc/cmdline); do
+  case $a in zeph.root=*) root=${a#zeph.root=} ;; zeph.job=*) job=${a#zeph.job=} ;; esac
+done
+modprobe 9pnet_virtio && mkdir -p "$root" &&
+  mount -t 9p -o trans=virtio,version=9p2000.L,msize=524288 zephroot "$root" ||
+  echo "guest: the checkout could not be mounted"
+hostname zephguest
+rc=1
+if [ -f "$job/cmd" ]; then
+  cd "$root" && bash "$job/cmd"
+  rc=$?
+fi
+echo "$rc" > "$job/rc"
+sync
+echo o > /proc/sysrq-trigger
+sleep 30
+EOF
+}
+
+make_guest() {
+  if [ -f "$guest/.ready" ] && [ "$(cat "$guest/.ready")" = "$stamp" ]; then return 0; fi
+  [ "$(id -u)" -eq 0 ] || die "making the guest needs root (debootstrap, chroot)"
+  echo "guest: making the emulated machine in build/guest (once per machine, about 6 minutes)"
+  local t0=$SECONDS root="$guest/root"
+  unmount_root() {
+    for m in dev/pts dev proc sys; do umount "$root/$m" 2>/dev/null || true; done
+  }
+  trap unmount_root EXIT
+  unmount_root
+  rm -rf "$guest" && mkdir -p "$guest"
+  debootstrap --variant=minbase --arch=amd64 bookworm "$root" "$mirror" >"$guest/debootstrap.log" 2>&1 ||
+    { tail -20 "$guest/debootstrap.log"; die "debootstrap failed (log: build/guest/debootstrap.log)"; }
+  mount -t proc proc "$root/proc"
+  mount -t sysfs sys "$root/sys"
+  mount --bind /dev "$root/dev"
+  mount --bind /dev/pts "$root/dev/pts"
+  cat >"$root/etc/apt/sources.list" <<EOF
+deb $mirror bookworm main
+deb $mirror bookworm-updates main
+EOF
+  # No daemons may start inside the chroot.
+  printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d" && chmod +x "$root/usr/sbin/policy-rc.d"
+  chroot "$root" /bin/bash -c "
+    set -e
+    export DEBIAN_FRONTEND=noninteractive LC_ALL=C
+    dpkg --add-architecture i386
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends ${guest_packages[*]}
+    apt-get clean
+    rm -rf /var/lib/apt/lists/*
+  " >"$guest/packages.log" 2>&1 ||
+    { tail -20 "$guest/packages.log"; die "installing the guest's packages failed (log: build/guest/packages.log)"; }
+  unmount_root
+  trap - EXIT
+  guest_init >"$root/sbin/zeph-init" && chmod +x "$root/sbin/zeph-init"
+  rm -f "$root/usr/sbin/policy-rc.d"
+  cp "$root"/boot/vmlinuz-* "$guest/vmlinuz"
+  cp "$root"/boot/initrd.img-* "$guest/initrd"
+  # The disk: the root and room for the two ready prefixes.
+  local size_mb=$(( $(du -sm "$root" | cut -f1) + 3072 ))
+  mkfs.ext4 -q -L zephroot -d "$root" "$guest/disk.img" "${size_mb}M" ||
+    die "mkfs.ext4 could not make the guest disk"
+  rm -rf "$root"
+  echo "guest: system ready after $((SECONDS - t0)) s; making the Wine prefixes inside it"
+  # Made once in the guest and kept on its disk: a copy per test is then local.
+  ZEPH_GUEST_PERSIST=1 run_guest bash -c '
+    set -e
+    export ZEPH_WINE_TEMPLATE_DIR=/opt/zeph
+    for arch in win32 win64; do
+      ZEPH_WINE_ARCH=$arch bash -c "source tools/wine-env.sh && zeph_make_template"
+    done
+    du -sh /opt/zeph/*' || die "making the Wine prefixes in the guest failed"
+  echo "$stamp" >"$guest/.ready"
+  echo "guest: ready after $((SECONDS - t0)) s, $(du -sh "$guest" | cut -f1) on disk"
+}
+
+run_guest() {
+  [ -f "$guest/disk.img" ] || die "no guest; run tools/guest.sh make"
+  command -v qemu-system-x86_64 >/dev/null || die "qemu-system-x86_64 is missing (package qemu-system-x86)"
+  local job
+  job=$(mktemp -d "$guest/job.XXXXXX")
+  printf '%q ' "$@" >"$job/cmd"
+  echo >>"$job/cmd"
+  local snapshot=-snapshot
+  [ "${ZEPH_GUEST_PERSIST:-}" = 1 ] && snapshot=
+  # -cpu max without SMAP: with it QEMU 7.2's guest kernel dies at Wine's first
+  # system call.
+  qemu-system-x86_64 -machine q35 -accel tcg,thread=multi -cpu max,-smap \
+    -smp "${ZEPH_GUEST_CPUS:-2}" -m "${ZEPH_GUEST_MEMORY:-6144}" \
+    -kernel "$guest/vmlinuz" -initrd "$guest/initrd" \
+    -append "root=LABEL=zephroot rw console=ttyS0 quiet loglevel=1 panic=-1 init=/sbin/zeph-init zeph.root=$zeph_root zeph.job=$job" \
+    -drive "file=$guest/disk.img,format=raw,if=virtio,cache=unsafe" $snapshot \
+    -virtfs "local,path=$zeph_root,mount_tag=zephroot,security_model=none,id=zephroot" \
+    -nic none -display none -serial stdio -monitor none -no-reboot </dev/null ||
+    { rm -rf "$job"; die "qemu-system-x86_64 failed"; }
+  local rc=1
+  if [ -f "$job/rc" ]; then rc=$(cat "$job/rc"); else echo "guest: the guest ended before its job did" >&2; fi
+  rm -rf "$job"
+  return "$rc"
+}
+
+case "${1:-}" in
+  make) make_guest ;;
+  run) shift; make_guest; run_guest "$@" ;;
+  host-runs-i386) host_runs_i386 ;;
+  *) echo "usage: tools/guest.sh make | run CMD [ARG...] | host-runs-i386" >&2; exit 2 ;;
+esac
