@@ -13,7 +13,8 @@
 set -euo pipefail
 
 zeph_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-guest="$zeph_root/build/guest"
+# One guest a machine will do: ZEPH_GUEST_DIR names another checkout's.
+guest=${ZEPH_GUEST_DIR:-$zeph_root/build/guest}
 mirror=${ZEPH_GUEST_MIRROR:-http://deb.debian.org/debian}
 # What the guest needs: a kernel to boot, Wine in both widths, an X server,
 # ctest to run the test files of build/win32.
@@ -141,7 +142,9 @@ run_guest() {
   [ -f "$guest/disk.img" ] || die "no guest; run tools/guest.sh make"
   command -v qemu-system-x86_64 >/dev/null || die "qemu-system-x86_64 is missing (package qemu-system-x86)"
   local job
-  job=$(mktemp -d "$guest/job.XXXXXX")
+  # Inside the checkout, which is what the guest sees of this machine.
+  mkdir -p "$zeph_root/build/guest-jobs"
+  job=$(mktemp -d "$zeph_root/build/guest-jobs/job.XXXXXX")
   printf '%q ' "$@" >"$job/cmd"
   echo >>"$job/cmd"
   local snapshot=-snapshot
