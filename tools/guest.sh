@@ -28,21 +28,17 @@ stamp=$( { printf '%s\n' "${guest_packages[@]}"; sed -n '/^guest_init()/,/^}/p' 
 
 die() { echo "guest: $*" >&2; exit 1; }
 
-# A tiny i386 program (exit 0): whether this kernel runs 32-bit code at all.
+# A tiny i386 program, exit(0) through int 0x80: whether this kernel runs
+# 32-bit code at all.
 host_runs_i386() {
-  local probe="$zeph_root/build/i386-probe"
-  mkdir -p "$zeph_root/build"
-  [ -f "$probe" ] || python3 - "$probe" <<'EOF'
-import struct, sys
-code = bytes([0xb8, 1, 0, 0, 0, 0x31, 0xdb, 0xcd, 0x80])  # exit(0)
-base, hdr = 0x08048000, 52 + 32
-elf = b'\x7fELF\x01\x01\x01' + b'\0' * 9
-elf += struct.pack('<HHIIIIIHHHHHH', 2, 3, 1, base + hdr, 52, 0, 0, 52, 32, 1, 0, 0, 0)
-elf += struct.pack('<IIIIIIII', 1, 0, base, base, hdr + len(code), hdr + len(code), 5, 0x1000)
-open(sys.argv[1], 'wb').write(elf + code)
-EOF
+  local probe
+  probe=$(mktemp /tmp/zeph-i386-probe.XXXXXX)
+  printf '\177\105\114\106\001\001\001\000\000\000\000\000\000\000\000\000\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010\135\000\000\000\135\000\000\000\005\000\000\000\000\020\000\000\270\001\000\000\000\061\333\315\200' >"$probe"
   chmod +x "$probe"
-  "$probe" 2>/dev/null
+  local rc=0
+  "$probe" 2>/dev/null || rc=1
+  rm -f "$probe"
+  return $rc
 }
 
 # The guest's first process: mounts what Wine and Xvfb need, the checkout over

@@ -8,14 +8,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-180} rounds=${2:-3} warmup=${3:-20}
-[ -n "${ZEPH_RUN_BUILT:-}" ] || bash tools/build-win32.sh
+source tools/build-windows.sh
+zeph_build_windows
 if [ -z "${DISPLAY:-}" ]; then
   ZEPH_RUN_BUILT=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 source tools/wine-env.sh
 zeph_make_template
-program=$PWD/build/win32/sim/zephkeys.exe
-floor=$PWD/build/win32/bin/zeph_idle_floor.exe
+program=$PWD/build/$ZEPH_PRESET/sim/zephkeys.exe
+floor=$PWD/build/$ZEPH_PRESET/bin/zeph_idle_floor.exe
 prefixes=()
 cleanup() {
   for p in "${prefixes[@]}"; do WINEPREFIX=$p wineserver -k 2>/dev/null || true; done

@@ -2,23 +2,25 @@
 # Takes screenshots of the program under Wine in Xvfb, into build/shots/: the
 # dialog templates as they are, the tray menu open at the icon, the Properties
 # dialog on a fresh registry and after Default, the address dialog it opens,
-# the About box, and the launch-button pad. Needs a built win32 preset.
+# the About box, and the launch-button pad. Builds the Windows programs this machine runs.
 # With --readme it also crops the tray menu, the Properties dialog and the pad
 # into docs/, the pictures the README shows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 readme=
 [ "${1:-}" = --readme ] && readme=$PWD/docs
+source tools/build-windows.sh
+zeph_build_windows
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+  ZEPH_RUN_BUILT=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 source tools/wine-env.sh
 zeph_new_prefix
 trap zeph_end_prefix EXIT
 out=$PWD/build/shots
 mkdir -p "$out"
-bin=$PWD/build/win32/bin
-cd build/win32/sim
+bin=$PWD/build/$ZEPH_PRESET/bin
+cd build/$ZEPH_PRESET/sim
 
 wait_window() {  # title -> X window id
   for _ in $(seq 100); do

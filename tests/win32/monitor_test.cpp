@@ -18,6 +18,13 @@
 namespace zeph {
 namespace {
 
+// The tray record's first version: 88 bytes on 32-bit Windows, 104 on 64-bit.
+#ifdef _WIN64
+constexpr DWORD kFirstVersionRecordSize = 104;
+#else
+constexpr DWORD kFirstVersionRecordSize = 88;
+#endif
+
 using namespace test;
 
 constexpr const char* kMonitorTitle = "Welcome to Velmaris Zephra World";
@@ -96,7 +103,7 @@ TEST_F(MonitorTest, HidesOnFirstPaintPollsStretchesThePeriodForAPressAndOffersAb
   EXPECT_EQ(seen, std::vector<bool>(5, true));
   const NOTIFYICONDATAA& r = TrayIconRecord();
   EXPECT_EQ(std::tie(r.cbSize, r.hWnd, r.uID, r.uFlags, r.uCallbackMessage),
-            std::make_tuple(DWORD{88}, owner, UINT{9999}, UINT{7}, UINT{1124}));
+            std::make_tuple(kFirstVersionRecordSize, owner, UINT{9999}, UINT{7}, UINT{1124}));
   EXPECT_STREQ(r.szTip, "Zephra Button AP...");
   ICONINFO info = {};
   ASSERT_TRUE(GetIconInfo(r.hIcon, &info));  // the small image, not a shrunken large one
