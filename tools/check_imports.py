@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
-"""Checks that every function the shipped 32-bit binaries import exists on the
-oldest Windows they are meant to load on.
+"""Checks the binaries a build tree ships: that every function the 32-bit ones
+import exists on the oldest Windows they are meant to load on, and, with
+--version, that each carries a version resource with that version and its own
+file name.
 
-    tools/check_imports.py BUILD_DIR            check the binaries of an i686 build tree
+    tools/check_imports.py [--version X.Y.Z.W] [--skip-missing-tree] BUILD_DIR
     tools/check_imports.py --dump FILE...       print the imports of PE files
 
 A binary's imports (the import table and the delay-load table) are read from
-the file itself. Each binary is checked against one or more lists in
-tools/imports/: a function passes when a list names it under its DLL. The exit
-code is 0 when every import passes, 1 when one does not (each offending import
-is named on stderr), 2 when a binary is missing or is not a PE image.
+the file itself. Each i686 binary is checked against one or more lists in
+tools/imports/: a function passes when a list names it under its DLL (an x86_64
+tree's imports are not checked). The exit code is 0 when everything passes, 1
+when something does not (each fault is named on stderr), 2 when a binary is
+missing or is not a PE image, 77 with --skip-missing-tree when BUILD_DIR has
+not been built at all.
 """
 import os
 import struct
@@ -53,11 +57,18 @@ def _cstr(data, off):
 def read_imports(path):
     """Returns (machine, [(dll, function)]) for a PE file. An import by ordinal
     is given as '#n'."""
+    machine, imports, _ = read_image(path)
+    return machine, imports
+
+
+def read_image(path):
+    """Returns (machine, imports, version) for a PE file; version is None or
+    (file version text, {string name: value}) from its version resource."""
     with open(path, "rb") as f:
         data = f.read()
     try:
         return _parse(data)
-    except (struct.error, IndexError) as e:
+    except (struct.error, IndexError, UnicodeDecodeError) as e:
         raise NotPE("truncated image (%s)" % e)
 
 
@@ -136,7 +147,67 @@ def _parse(data):
             dll = _cstr(data, at(name - base))
             imports += [(dll, fn) for fn in thunks(names - base)]
             off += 32
-    return machine, imports
+    version = None
+    rva, size = directory(2)  # the resources
+    if rva:
+        blob = _find_resource(data, at(rva), [16, 1])  # RT_VERSION, VS_VERSION_INFO
+        if blob is not None:
+            data_rva, data_size = struct.unpack_from("<II", data, blob)
+            start = at(data_rva)
+            version = _version_info(data[start:start + data_size])
+    return machine, imports, version
+
+
+def _find_resource(data, root, path):
+    """The file offset of the data entry under the resource directory at root
+    reached through path (ids), then the first language; None if absent."""
+    node = root
+    for level in range(len(path) + 1):
+        named, ids = struct.unpack_from("<HH", data, node + 12)
+        entries = node + 16
+        found = None
+        for i in range(named + ids):
+            ident, target = struct.unpack_from("<II", data, entries + 8 * i)
+            if level == len(path) or (not ident & 0x80000000 and ident == path[level]):
+                found = target
+                break
+        if found is None:
+            return None
+        if not found & 0x80000000:
+            return root + found if level == len(path) else None
+        node = root + (found & 0x7FFFFFFF)
+    return None
+
+
+def _version_info(blob):
+    """(file version "a.b.c.d", {name: value}) from a VS_VERSIONINFO block."""
+    strings = {}
+    fixed = blob.find(struct.pack("<I", 0xFEEF04BD))
+    if fixed < 0:
+        return None
+    ms, ls = struct.unpack_from("<II", blob, fixed + 8)
+    text = "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+
+    def walk(off, end):
+        while off + 6 <= end:
+            length, value_length, kind = struct.unpack_from("<HHH", blob, off)
+            if length == 0:
+                return
+            key_end = off + 6
+            while blob[key_end:key_end + 2] != b"\0\0":
+                key_end += 2
+            key = blob[off + 6:key_end].decode("utf-16-le")
+            value_off = (key_end + 2 + 3) & ~3
+            if kind == 1 and value_length:  # a text value: the String of a StringTable
+                strings[key] = blob[value_off:value_off + 2 * value_length].decode("utf-16-le").rstrip("\0")
+                value_end = value_off + 2 * value_length
+            else:
+                value_end = value_off + value_length
+            walk((value_end + 3) & ~3, off + length)
+            off = (off + length + 3) & ~3
+
+    walk(0, len(blob))
+    return text, strings
 
 
 def _image_base(data, opt, wide):
@@ -164,7 +235,24 @@ def load_list(name):
     return allowed
 
 
-def check_tree(build):
+def check_version(rel, version, expected):
+    """Faults of one file's version resource, as messages."""
+    name = os.path.basename(rel)
+    if version is None:
+        return ["%s: no version resource" % rel]
+    text, strings = version
+    faults = []
+    if text != expected:
+        faults.append("%s: file version %s, not %s" % (rel, text, expected))
+    wanted = {"OriginalFilename": name, "InternalName": os.path.splitext(name)[0],
+              "FileVersion": expected.replace(".", ", "), "ProductVersion": expected.replace(".", ", ")}
+    for key, value in wanted.items():
+        if strings.get(key) != value:
+            faults.append("%s: %s is %r, not %r" % (rel, key, strings.get(key), value))
+    return faults
+
+
+def check_tree(build, expected_version=None):
     lists = {}
     offending = 0
     for rel, wanted in SHIPPED:
@@ -173,13 +261,16 @@ def check_tree(build):
             print("%s: missing (build the tree first)" % path, file=sys.stderr)
             return 2
         try:
-            machine, imports = read_imports(path)
+            machine, imports, version = read_image(path)
         except NotPE as e:
             print("%s: not a PE image: %s" % (path, e), file=sys.stderr)
             return 2
+        if expected_version:
+            for fault in check_version(rel, version, expected_version):
+                print(fault, file=sys.stderr)
+                offending += 1
         if machine != 0x14C:
-            print("%s: not an i686 image (machine 0x%x)" % (path, machine), file=sys.stderr)
-            return 2
+            continue  # the x86_64 tree: its imports are not checked
         for name in wanted:
             if name not in lists:
                 lists[name] = load_list(name)
@@ -189,9 +280,9 @@ def check_tree(build):
                     print("%s: imports %s!%s, which is not in tools/imports/%s.txt" % (rel, dll, fn, name),
                           file=sys.stderr)
                     offending += 1
-        print("%s: %d imports checked against %s" % (rel, len(imports), ", ".join(wanted)))
+        print("%s: %d imports checked against %s" % (rel, len(imports), ", ".join(wanted)), flush=True)
     if offending:
-        print("%d imports not on the Windows they must load on" % offending, file=sys.stderr)
+        print("%d faults in the shipped binaries of %s" % (offending, build), file=sys.stderr)
         return 1
     return 0
 
@@ -203,10 +294,22 @@ def main(argv):
             for dll, fn in imports:
                 print("%s\t%s\t%s" % (path, dll, fn))
         return 0
+    version = None
+    skip_missing = False
+    while argv and argv[0].startswith("--"):
+        if argv[0] == "--version" and len(argv) > 1:
+            version, argv = argv[1], argv[2:]
+        elif argv[0] == "--skip-missing-tree":
+            skip_missing, argv = True, argv[1:]
+        else:
+            break
     if len(argv) != 1:
         print(__doc__, file=sys.stderr)
         return 2
-    return check_tree(argv[0])
+    if skip_missing and not os.path.isdir(os.path.join(argv[0], "bin")):
+        print("%s: not built, nothing checked" % argv[0])
+        return 77
+    return check_tree(argv[0], version)
 
 
 if __name__ == "__main__":
