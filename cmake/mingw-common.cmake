@@ -1,7 +1,12 @@
-# Cross-compiling with Debian's MinGW-w64 (the posix-threads variant: GoogleTest needs std::mutex).
-set(CMAKE_C_COMPILER ${ZEPH_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ZEPH_MINGW_PREFIX}-g++-posix)
+# Cross-compiling with Debian's MinGW-w64, the win32-threads variant: its runtime
+# needs nothing newer than Windows XP (the posix variant's pthreads layer imports
+# GetTickCount64 and other Vista-era functions into every program that can throw).
+# Test drivers that use std::thread take the posix variant through the launcher
+# below (ZEPH_POSIX_THREADS_LAUNCHER), nothing that ships does.
+set(CMAKE_C_COMPILER ${ZEPH_MINGW_PREFIX}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${ZEPH_MINGW_PREFIX}-g++-win32)
 set(CMAKE_RC_COMPILER ${ZEPH_MINGW_PREFIX}-windres)
+set(ZEPH_POSIX_THREADS_LAUNCHER ${CMAKE_CURRENT_LIST_DIR}/posix-threads.sh)
 set(CMAKE_FIND_ROOT_PATH /usr/${ZEPH_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -5,17 +5,17 @@
 #include <windows.h>
 
 #include "platform/portio_api.h"
+#include "portio/hw/device_link.h"
 #include "portio/hw/port_instructions.h"
 #include "portio/hw/port_sequence.h"
 
 namespace {
 
-// The program polls from one thread, but the index-then-data pairs and the lazily
-// opened device are shared state: keep any second caller out of the middle.
+// The program polls from one thread, but the index-then-data pairs and the device
+// handle are shared state: keep any second caller out of the middle.
 CRITICAL_SECTION g_lock;
 bool g_win9x = false;
 zephio::PortSequence g_sequence;
-HANDLE g_device = INVALID_HANDLE_VALUE;
 
 class Lock {
  public:
@@ -25,40 +25,53 @@ class Lock {
   Lock& operator=(const Lock&) = delete;
 };
 
-// Opened at the first request. When that fails it is tried again, since the
-// driver may be started after the program, but at most every few seconds: the
-// program polls several ports a second, and a machine without the driver should
-// not pay an open for each.
-HANDLE Device() {
-  constexpr DWORD kRetryMs = 5000;
-  static DWORD lastTry = 0;
-  static bool tried = false;
-  if (g_device == INVALID_HANDLE_VALUE && (!tried || GetTickCount() - lastTry >= kRetryMs)) {
-    tried = true;
-    lastTry = GetTickCount();
-    g_device = CreateFileA(ZEPHIO_USER_PATH, FILE_READ_DATA | FILE_WRITE_DATA,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+struct DeviceOps {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  uint32_t Now() const { return GetTickCount(); }
+  bool Open() {
+    handle = CreateFileA(ZEPHIO_USER_PATH, FILE_READ_DATA | FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+    return handle != INVALID_HANDLE_VALUE;
   }
-  return g_device;
-}
+  void Close() {
+    CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
+  }
+};
+DeviceOps g_deviceOps;
+zephio::DeviceLink<DeviceOps> g_device(g_deviceOps);
 
-// Any failure (no driver, an error from the hardware layer) reads as 0: the
-// program then sees no press.
+// Any failure (no driver, a refused request, an error from the hardware layer)
+// reads as 0: the program then sees no press.
 uint32_t Send(const zephio::Request& request) {
-  const HANDLE device = Device();
-  if (device == INVALID_HANDLE_VALUE) return 0;
   zephio::Record in = zephio::Encode(request);
   zephio::Record out = {0, 0};
-  DWORD got = 0;
-  if (request.write) {
-    DeviceIoControl(device, zephio::kIoctlWrite, &in, sizeof in, nullptr, 0, &got, nullptr);
-    return 0;
-  }
-  if (!DeviceIoControl(device, zephio::kIoctlRead, &in, sizeof in, &out, sizeof out, &got, nullptr) ||
-      got != sizeof out || out.target != in.target) {
-    return 0;
-  }
+  const bool ok = g_device.Request([&] {
+    const HANDLE device = g_deviceOps.handle;
+    DWORD got = 0;
+    if (request.write) return DeviceIoControl(device, zephio::kIoctlWrite, &in, sizeof in, nullptr, 0, &got, nullptr) != 0;
+    return DeviceIoControl(device, zephio::kIoctlRead, &in, sizeof in, &out, sizeof out, &got, nullptr) &&
+           got == sizeof out && out.target == in.target;
+  });
+  if (!ok || request.write) return 0;
   return out.value & (request.target == zephio::kHostBridgeVendor ? 0xFFFFu : 0xFFu);
+}
+
+// Windows 9x/ME, where a program may use in/out itself. Not told by GetVersion's
+// high bit or GetVersionEx, which a compatibility setting on the NT family makes
+// say "Windows 98" as well, but by ntdll's RtlGetVersion, which the NT family has
+// (2000 and later) and those settings leave alone. Without it: 9x, or NT 4, which
+// has no such settings and whose GetVersion tells the truth.
+bool DirectPortAccess() {
+  typedef LONG(WINAPI * RtlGetVersionFn)(OSVERSIONINFOW*);
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  const auto rtlGetVersion =
+      ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+            : nullptr;
+  if (!rtlGetVersion) return (GetVersion() & 0x80000000u) != 0;
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  return rtlGetVersion(&info) == 0 && info.dwPlatformId != VER_PLATFORM_WIN32_NT;
 }
 
 }  // namespace
@@ -85,11 +98,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
   if (reason == DLL_PROCESS_ATTACH) {
     DisableThreadLibraryCalls(instance);
     InitializeCriticalSection(&g_lock);
-    // The high bit of the version marks Windows 9x/ME: no driver there, and none needed.
-    g_win9x = (GetVersion() & 0x80000000u) != 0;
+    // No driver on Windows 9x/ME, and none needed.
+    g_win9x = DirectPortAccess();
   } else if (reason == DLL_PROCESS_DETACH) {
     // At process exit the system closes the handle itself; only an unload tidies up.
-    if (!reserved && g_device != INVALID_HANDLE_VALUE) CloseHandle(g_device);
+    if (!reserved) g_device.Close();
     DeleteCriticalSection(&g_lock);
   }
   return TRUE;

@@ -70,6 +70,31 @@ inline Record Encode(const Request& request) {
   return Record{static_cast<uint32_t>(request.target), request.write ? request.value : 0u};
 }
 
+// The host bridge as the driver read it when it loaded.
+struct HostBridge {
+  bool vendorKnown = false;
+  uint16_t vendor = 0;
+};
+
+// Which button register a machine has: 0x7B on an SiS host bridge, 0xE0 on any
+// other, one whose vendor could not be read included (the program, reading a
+// vendor of 0 then, takes that register too).
+inline bool Serves(const HostBridge& host, Target target) {
+  const bool sis = host.vendorKnown && host.vendor == zeph::chipset::kSisVendorId;
+  return target == (sis ? kCmosButton : kExtButton);
+}
+
+// The only writes the program makes, each to the value the register holds now:
+// 0x7B with its button nibble cleared and the firmware's low nibble kept, 0xE0
+// rewritten unchanged.
+inline bool WriteAllowed(Target target, uint8_t held, uint8_t value) {
+  switch (target) {
+    case kCmosButton: return value == (held & 0x0F);
+    case kExtButton: return value == held;
+    default: return false;
+  }
+}
+
 // Decides whether a control request is one we answer. The input is read only
 // after its size has been found right, so a short buffer is never overrun.
 inline Verdict Decode(uint32_t code, const void* input, uint32_t inputSize,

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <utility>
 
 #include "platform/win32/win32_port_io.h"
@@ -45,6 +47,48 @@ TEST(NoDriver, EveryReadIsZero) {
     ports.Write(bank, bank == kCmosIndexPort ? kCmosButtonRegister : kExtButtonRegister, zeph::kPortByte);
     EXPECT_EQ(ports.Read(bank + 1, zeph::kPortByte), 0u);
   }
+}
+
+// A compatibility setting ("Windows 98") makes GetVersion answer with the high bit
+// set on the NT family too. Here GetVersion is made to answer Windows 98's value
+// for the whole process while the library loads and works: it must still ask the
+// driver, where in/out would end the process with a privileged instruction.
+class PatchedGetVersion {
+ public:
+  PatchedGetVersion() {
+    code_ = reinterpret_cast<unsigned char*>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetVersion")));
+    // mov eax, 0xC0000A04 (Windows 98 SE); ret
+    const unsigned char patch[sizeof saved_] = {0xB8, 0x04, 0x0A, 0x00, 0xC0, 0xC3};
+    Write(patch, saved_);
+  }
+  ~PatchedGetVersion() { Write(saved_, nullptr); }
+  PatchedGetVersion(const PatchedGetVersion&) = delete;
+  PatchedGetVersion& operator=(const PatchedGetVersion&) = delete;
+
+ private:
+  void Write(const unsigned char* bytes, unsigned char* old) {
+    DWORD protection;
+    if (!code_ || !VirtualProtect(code_, sizeof saved_, PAGE_EXECUTE_READWRITE, &protection)) return;
+    if (old) memcpy(old, code_, sizeof saved_);
+    memcpy(code_, bytes, sizeof saved_);
+    VirtualProtect(code_, sizeof saved_, protection, &protection);
+    FlushInstructionCache(GetCurrentProcess(), code_, sizeof saved_);
+  }
+  unsigned char* code_ = nullptr;
+  unsigned char saved_[6] = {};
+};
+
+TEST(NoDriver, AVersionLieOfACompatibilitySettingStillTakesTheDriversPath) {
+  ASSERT_FALSE(IsWin9x());
+  PatchedGetVersion patch;
+  ASSERT_EQ(GetVersion(), 0xC0000A04u) << "GetVersion was not patched";
+  zeph::Win32PortIO ports;  // loaded now, under the patch
+  ASSERT_TRUE(ports.Loaded());
+  ports.Write(kPciAddressPort, kHostBridgeVendorAddress, zeph::kPortDword);
+  EXPECT_EQ(ports.Read(kPciDataPort, zeph::kPortWord), 0u);
+  ports.Write(kCmosIndexPort, kCmosButtonRegister, zeph::kPortByte);
+  EXPECT_EQ(ports.Read(kCmosDataPort, zeph::kPortByte), 0u);
 }
 
 // zephio.sys installed and started as a kernel driver service, as the installer will.
@@ -90,12 +134,13 @@ class Driver : public ::testing::Test {
 };
 
 TEST_F(Driver, AnswersItsRequestsRefusesTheRestAndStopsCleanly) {
-  // One request per answer; which requests are refused the native decoding
-  // tests cover. Wine's HAL has no PCI or CMOS bus. Not sent: a 0x7B write, as
-  // Wine's HalSetBusDataByOffset is a stub that ends the driver host.
+  // One request per answer; which requests are refused the native tests cover.
+  // Wine's HAL has no PCI bus, so the vendor is unknown and the host bridge is
+  // not an SiS one: register 0x7B is refused.
   const Case cases[] = {
       {kIoctlRead, kHostBridgeVendor, 0, 8, 8, ERROR_DEV_NOT_EXIST},
-      {kIoctlRead, kCmosButton, 0, 8, 8, ERROR_DEV_NOT_EXIST},
+      {kIoctlRead, kCmosButton, 0, 8, 8, ERROR_INVALID_PARAMETER},
+      {kIoctlWrite, kCmosButton, 0, 8, 0, ERROR_INVALID_PARAMETER},
       {kIoctlWrite, kHostBridgeVendor, 0x12, 8, 0, ERROR_INVALID_PARAMETER},
       {kIoctlRead, kExtButton, 0, 7, 8, ERROR_BAD_LENGTH},
       {ControlCode(0x900, 0), kExtButton, 0, 8, 8, ERROR_INVALID_FUNCTION},
@@ -115,7 +160,7 @@ TEST_F(Driver, AnswersItsRequestsRefusesTheRestAndStopsCleanly) {
 }
 
 // The bank behind 0x72/0x73 goes through the HAL's port calls, which Wine
-// answers with 0 and drops.
+// answers with 0 and drops: the register holds 0, so only 0 may be written back.
 TEST_F(Driver, ReadsAndWritesTheExtendedBankThroughItsPorts) {
 #ifdef _WIN64
   GTEST_SKIP() << "Wine's 64-bit driver host dies at a driver's port instruction (it emulates them "
@@ -123,7 +168,8 @@ TEST_F(Driver, ReadsAndWritesTheExtendedBankThroughItsPorts) {
 #endif
   const Case cases[] = {
       {kIoctlRead, kExtButton, 0, 8, 8, 0},
-      {kIoctlWrite, kExtButton, 0x12, 8, 0, 0},
+      {kIoctlWrite, kExtButton, 0, 8, 0, 0},
+      {kIoctlWrite, kExtButton, 0x12, 8, 0, ERROR_INVALID_PARAMETER},
   };
   for (const Case& c : cases) Send(c);
 }

@@ -1,16 +1,24 @@
 // zephio.sys: reads the host bridge's vendor and reads or writes the two launch-
 // button registers for PortIO.dll, and does nothing else. Every interactive user
 // can reach it, so it takes requests by meaning (zephio_protocol.h), never by port.
+#if defined(ZEPHIO_KERNEL_HEADER)
+#include ZEPHIO_KERNEL_HEADER  // the native tests' kernel and HAL
+#else
 #include <ntifs.h>
+#endif
 
 #include "portio/hw/zephio_protocol.h"
 
 namespace {
 
 PDEVICE_OBJECT g_device;
-// Index and data of the 0x72/0x73 bank belong together; no second request of ours
-// may come between them, on this processor or another.
-KSPIN_LOCK g_extBankLock;
+// The host bridge, read once at load: it decides which button register is served.
+zephio::HostBridge g_host;
+// A register's read and the write that depends on it, and the index and data of
+// the 0x72/0x73 bank, belong together: no second request of ours may come between
+// them, on this processor or another. A mutex, not a spin lock: the HAL's bus
+// calls want to be called below dispatch level.
+KMUTEX g_registerLock;
 
 // The well-known SIDs, laid out as the system keeps them.
 struct WellKnownSid {
@@ -56,45 +64,66 @@ NTSTATUS RestrictAccess(PDEVICE_OBJECT device) {
 
 // The bank behind 0x72/0x73 is no HAL bus (the HAL's second CMOS bus is another
 // device), so this is the one place the driver touches ports itself: these two,
-// register 0xE0 only, index and data under one lock.
-UCHAR AccessExtButton(bool write, UCHAR value) {
-  KIRQL irql;
-  KeAcquireSpinLock(&g_extBankLock, &irql);
+// register 0xE0 only, index then data, both again for every access.
+UCHAR ReadExtButton() {
   WRITE_PORT_UCHAR(reinterpret_cast<PUCHAR>(zephio::kExtIndexPort), zephio::kExtButtonRegister);
-  if (write)
-    WRITE_PORT_UCHAR(reinterpret_cast<PUCHAR>(zephio::kExtDataPort), value);
-  else
-    value = READ_PORT_UCHAR(reinterpret_cast<PUCHAR>(zephio::kExtDataPort));
-  KeReleaseSpinLock(&g_extBankLock, irql);
-  return value;
+  return READ_PORT_UCHAR(reinterpret_cast<PUCHAR>(zephio::kExtDataPort));
+}
+
+void WriteExtButton(UCHAR value) {
+  WRITE_PORT_UCHAR(reinterpret_cast<PUCHAR>(zephio::kExtIndexPort), zephio::kExtButtonRegister);
+  WRITE_PORT_UCHAR(reinterpret_cast<PUCHAR>(zephio::kExtDataPort), value);
+}
+
+// CMOS bus 0 is the bank behind 0x70/0x71. For this bus the HAL takes the
+// register from the slot number and ignores the offset; it does index and data
+// under the lock it shares with the system clock, which uses the same index port.
+bool ReadCmosButton(UCHAR* value) {
+  return HalGetBusDataByOffset(Cmos, 0, zephio::kCmosButtonRegister, value, 0, 1) == 1;
+}
+
+bool WriteCmosButton(UCHAR value) {
+  return HalSetBusDataByOffset(Cmos, 0, zephio::kCmosButtonRegister, &value, 0, 1) == 1;
+}
+
+// A button register, read, or read and written back as the rules allow, as one
+// step against every other request of ours.
+NTSTATUS AccessButton(const zephio::Request& request, ULONG* value) {
+  if (!zephio::Serves(g_host, request.target)) return STATUS_INVALID_PARAMETER;
+  const bool cmos = request.target == zephio::kCmosButton;
+  NTSTATUS status = STATUS_SUCCESS;
+  KeWaitForSingleObject(&g_registerLock, Executive, KernelMode, FALSE, nullptr);
+  UCHAR held = 0;
+  if (cmos) {
+    if (!ReadCmosButton(&held)) status = STATUS_DEVICE_DOES_NOT_EXIST;
+  } else {
+    held = ReadExtButton();
+  }
+  if (NT_SUCCESS(status) && request.write) {
+    if (!zephio::WriteAllowed(request.target, held, request.value)) {
+      status = STATUS_INVALID_PARAMETER;
+    } else if (!cmos) {
+      WriteExtButton(request.value);
+    } else if (!WriteCmosButton(request.value)) {
+      status = STATUS_DEVICE_DOES_NOT_EXIST;
+    }
+  }
+  KeReleaseMutex(&g_registerLock, FALSE);
+  *value = held;
+  return status;
 }
 
 // The HAL answers 0 bytes for a bus it does not have; that is an error for the
 // caller, not a value.
 NTSTATUS Perform(const zephio::Request& request, ULONG* value) {
   switch (request.target) {
-    case zephio::kHostBridgeVendor: {
-      USHORT vendor = 0;
-      // Slot 0: device 0, function 0.
-      if (HalGetBusDataByOffset(PCIConfiguration, 0, 0, &vendor, 0, sizeof vendor) != sizeof vendor)
-        return STATUS_DEVICE_DOES_NOT_EXIST;
-      *value = vendor;
+    case zephio::kHostBridgeVendor:
+      if (!g_host.vendorKnown) return STATUS_DEVICE_DOES_NOT_EXIST;
+      *value = g_host.vendor;
       return STATUS_SUCCESS;
-    }
-    case zephio::kCmosButton: {
-      // CMOS bus 0 is the bank behind 0x70/0x71; the HAL does index and data under
-      // the lock it shares with the system clock, which uses the same index port.
-      UCHAR byte = request.value;
-      const ULONG done = request.write
-                             ? HalSetBusDataByOffset(Cmos, 0, 0, &byte, zephio::kCmosButtonRegister, 1)
-                             : HalGetBusDataByOffset(Cmos, 0, 0, &byte, zephio::kCmosButtonRegister, 1);
-      if (done != 1) return STATUS_DEVICE_DOES_NOT_EXIST;
-      *value = byte;
-      return STATUS_SUCCESS;
-    }
+    case zephio::kCmosButton:
     case zephio::kExtButton:
-      *value = AccessExtButton(request.write, request.value);
-      return STATUS_SUCCESS;
+      return AccessButton(request, value);
   }
   return STATUS_INVALID_PARAMETER;
 }
@@ -138,12 +167,17 @@ void NTAPI Unload(PDRIVER_OBJECT) {
   RtlInitUnicodeString(&link, ZEPHIO_LINK_NAME);
   IoDeleteSymbolicLink(&link);
   if (g_device) IoDeleteDevice(g_device);
+  g_device = nullptr;
 }
 
 }  // namespace
 
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
-  KeInitializeSpinLock(&g_extBankLock);
+  KeInitializeMutex(&g_registerLock, 0);
+  // Slot 0: device 0, function 0 of PCI bus 0.
+  USHORT vendor = 0;
+  g_host.vendorKnown = HalGetBusDataByOffset(PCIConfiguration, 0, 0, &vendor, 0, sizeof vendor) == sizeof vendor;
+  g_host.vendor = g_host.vendorKnown ? vendor : 0;
   UNICODE_STRING name, link;
   RtlInitUnicodeString(&name, ZEPHIO_DEVICE_NAME);
   RtlInitUnicodeString(&link, ZEPHIO_LINK_NAME);
