@@ -41,37 +41,22 @@ host_runs_i386() {
   return $rc
 }
 
-# The guest's first process: mounts what Wine and Xvfb need, the checkout over
-# 9p, runs the job and powers off. Its arguments come on the kernel line.
+# The guest's first process, kept on its disk: mounts the checkout over 9p and
+# hands over to tools/guest-init.sh there, so that what a run does can change
+# without making the guest again.
 guest_init() {
   cat <<'EOF'
 #!/bin/bash
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root
-mount -t proc proc /proc
-mount -t sysfs sys /sys
-mount -t devtmpfs dev /dev 2>/dev/null
-mkdir -p /dev/pts /dev/shm
-mount -t devpts devpts /dev/pts
-mount -t tmpfs tmpfs /dev/shm
-mount -t tmpfs -o size=75% tmpfs /tmp
-mount -t tmpfs tmpfs /run
-mount -o remount,rw /
-stty -F /dev/console -onlcr 2>/dev/null
 exec </dev/null >/dev/console 2>&1
+mountpoint -q /proc || mount -t proc proc /proc
 for a in $(cat /proc/cmdline); do
-  case $a in zeph.root=*) root=${a#zeph.root=} ;; zeph.job=*) job=${a#zeph.job=} ;; esac
+  case $a in zeph.root=*) root=${a#zeph.root=} ;; esac
 done
 modprobe 9pnet_virtio && mkdir -p "$root" &&
-  mount -t 9p -o trans=virtio,version=9p2000.L,msize=524288 zephroot "$root" ||
-  echo "guest: the checkout could not be mounted"
-hostname zephguest
-rc=1
-if [ -f "$job/cmd" ]; then
-  cd "$root" && bash "$job/cmd"
-  rc=$?
-fi
-echo "$rc" > "$job/rc"
-sync
+  mount -t 9p -o trans=virtio,version=9p2000.L,msize=524288 zephroot "$root" &&
+  exec bash "$root/tools/guest-init.sh"
+echo "guest: the checkout could not be mounted"
 echo o > /proc/sysrq-trigger
 sleep 30
 EOF
@@ -126,10 +111,13 @@ EOF
   ZEPH_GUEST_PERSIST=1 run_guest bash -c '
     set -e
     export ZEPH_WINE_TEMPLATE_DIR=/opt/zeph
+    pids=()
     for arch in win32 win64; do
-      ZEPH_WINE_ARCH=$arch bash -c "source tools/wine-env.sh && zeph_make_template"
+      ZEPH_WINE_ARCH=$arch bash -c "source tools/wine-env.sh && zeph_make_template" &
+      pids+=($!)
     done
-    du -sh /opt/zeph/*' || die "making the Wine prefixes in the guest failed"
+    for p in "${pids[@]}"; do wait "$p"; done
+    du -sh /opt/zeph/wine-template*/' || die "making the Wine prefixes in the guest failed"
   echo "$stamp" >"$guest/.ready"
   echo "guest: ready after $((SECONDS - t0)) s, $(du -sh "$guest" | cut -f1) on disk"
 }
@@ -150,11 +138,12 @@ run_guest() {
   qemu-system-x86_64 -machine q35 -accel tcg,thread=multi -cpu max,-smap \
     -smp "${ZEPH_GUEST_CPUS:-2}" -m "${ZEPH_GUEST_MEMORY:-6144}" \
     -kernel "$guest/vmlinuz" -initrd "$guest/initrd" \
-    -append "root=LABEL=zephroot rw console=ttyS0 quiet loglevel=1 panic=-1 init=/sbin/zeph-init zeph.root=$zeph_root zeph.job=$job" \
+    -append "root=/dev/vda rw console=ttyS0 quiet loglevel=1 panic=-1 init=/sbin/zeph-init zeph.root=$zeph_root zeph.job=$job" \
     -drive "file=$guest/disk.img,format=raw,if=virtio,cache=unsafe" $snapshot \
     -virtfs "local,path=$zeph_root,mount_tag=zephroot,security_model=none,id=zephroot" \
-    -nic none -display none -serial stdio -monitor none -no-reboot </dev/null ||
-    { rm -rf "$job"; die "qemu-system-x86_64 failed"; }
+    -nic none -display none -serial stdio -monitor none -no-reboot </dev/null |
+    sed -u '/sysrq: Power Off/d; /reboot: Power down/d'
+  [ "${PIPESTATUS[0]}" = 0 ] || { rm -rf "$job"; die "qemu-system-x86_64 failed"; }
   local rc=1
   if [ -f "$job/rc" ]; then rc=$(cat "$job/rc"); else echo "guest: the guest ended before its job did" >&2; fi
   rm -rf "$job"

@@ -16,61 +16,84 @@ elif bash tools/guest.sh host-runs-i386; then
 else
   i686_where=guest i686_why="this kernel runs no 32-bit code"
 fi
-echo "== i686 programs: under 32-bit Wine in the $( [ $i686_where = host ] && echo "host" || echo "emulated machine") ($i686_why)"
+if [ $i686_where = host ]; then
+  echo "== i686 programs: under 32-bit Wine on this machine ($i686_why)"
+else
+  echo "== i686 programs: under 32-bit Wine in the emulated machine ($i686_why)"
+fi
 
 results=build/results
 rm -rf "$results" && mkdir -p "$results"
-# The emulated machine is made from Debian's packages while this machine builds.
+xvfb() { xvfb-run -a -s "-screen 0 1024x768x24" "$@"; }
+
+build() {
+  echo "== build $1"
+  cmake --preset "$1" >/dev/null
+  if ! cmake --build --preset "$1" -j"$(nproc)" >"build/$1.log" 2>&1; then
+    cat "build/$1.log"
+    echo "test: the $1 build failed" >&2
+    return 1
+  fi
+  grep -E 'warning:' "build/$1.log" || true
+}
+
+# In the emulated machine the i686 suite takes longest: the guest is made (or
+# found) while this machine builds, and runs the suite as soon as the i686
+# build is there, beside the other suites.
 if [ $i686_where = guest ]; then
-  bash tools/guest.sh make >"$results/guest-make.log" 2>&1 &
-  guest_maker=$!
+  (
+    t=$SECONDS
+    bash tools/guest.sh make || { echo "test: the emulated machine could not be made"; exit 1; }
+    echo "== emulated machine ready after $((SECONDS - t)) s"
+    until [ -f "$results/win32.built" ]; do
+      [ -f "$results/win32.failed" ] && exit 1
+      sleep 2
+    done
+    t=$SECONDS
+    rc=0
+    bash tools/guest.sh run env ZEPH_WINE_TEMPLATE_DIR=/opt/zeph ZEPH_PREFIX_OVERLAY=1 \
+      xvfb-run -a -s "-screen 0 1024x768x24" \
+      ctest --preset win32 --no-tests=error --output-junit "$PWD/$results/win32.xml" || rc=$?
+    echo "== i686 suite in the emulated machine: $((SECONDS - t)) s"
+    exit $rc
+  ) >"$results/guest.log" 2>&1 &
+  guest_suite=$!
+  trap 'kill $guest_suite 2>/dev/null || true' EXIT
 fi
 
-jobs=$(nproc)
-for preset in native win32 win64; do
-  echo "== build $preset"
-  cmake --preset "$preset" >/dev/null
-  if ! cmake --build --preset "$preset" -j"$jobs" >"build/$preset.log" 2>&1; then
-    cat "build/$preset.log"
-    exit 1
-  fi
-  grep -E 'warning:' "build/$preset.log" || true
-done
+if ! build win32; then touch "$results/win32.failed"; exit 1; fi
+touch "$results/win32.built"
+build native
+build win64
 echo "== built in $((SECONDS - t0)) s"
 
 status=0
-run_suite() {  # name, then the command that runs it
-  local name=$1 t=$SECONDS
+run_suite() {  # title, then the command that runs it
+  local title=$1 t=$SECONDS
   shift
-  echo "== $name"
+  echo "== $title"
   "$@" || status=1
-  echo "== $name: $((SECONDS - t)) s"
+  echo "== $title: $((SECONDS - t)) s"
 }
-xvfb() { xvfb-run -a -s "-screen 0 1024x768x24" "$@"; }
 
 run_suite "native tests" ctest --preset native --no-tests=error --output-junit "$PWD/$results/native.xml"
-run_suite "x86_64 programs under 64-bit Wine (host)" \
+run_suite "x86_64 programs under 64-bit Wine (this machine)" \
   xvfb ctest --preset win64 --no-tests=error --output-junit "$PWD/$results/win64.xml"
 if [ $i686_where = host ]; then
-  run_suite "i686 programs under 32-bit Wine (host)" \
+  run_suite "i686 programs under 32-bit Wine (this machine)" \
     xvfb ctest --preset win32 --no-tests=error --output-junit "$PWD/$results/win32.xml"
+  where="this machine"
 else
-  if ! wait "$guest_maker"; then
-    cat "$results/guest-make.log"
-    echo "test: the emulated machine could not be made" >&2
-    exit 1
-  fi
-  cat "$results/guest-make.log"
-  # The guest keeps its ready prefixes on its own disk.
-  run_suite "i686 programs under 32-bit Wine (emulated machine)" \
-    bash tools/guest.sh run env ZEPH_WINE_TEMPLATE_DIR=/opt/zeph \
-      xvfb-run -a -s "-screen 0 1024x768x24" \
-      ctest --preset win32 --no-tests=error --output-junit "$PWD/$results/win32.xml"
+  echo "== i686 programs under 32-bit Wine (emulated machine)"
+  wait "$guest_suite" || status=1
+  trap - EXIT
+  cat "$results/guest.log"
+  where="emulated machine, as $i686_why"
 fi
 
 python3 tools/test_summary.py "$results" \
-  "native=native (host)" \
-  "win64=x86_64 under 64-bit Wine 8 (host)" \
-  "win32=i686 under 32-bit Wine 8 ($( [ $i686_where = host ] && echo host || echo "emulated machine, $i686_why"))" || status=1
-echo "== test command: $((SECONDS - t0)) s, $( [ $status = 0 ] && echo passed || echo FAILED)"
+  "native=native (this machine)" \
+  "win64=x86_64 under 64-bit Wine (this machine)" \
+  "win32=i686 under 32-bit Wine ($where)" || status=1
+echo "== test command: $((SECONDS - t0)) s, $([ $status = 0 ] && echo passed || echo FAILED)"
 exit $status

@@ -59,12 +59,22 @@ zeph_add_marlett() {
   [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
 }
 
-# Makes a throwaway prefix and exports WINEPREFIX.
+# Makes a throwaway prefix and exports WINEPREFIX: a copy of the template, or
+# with ZEPH_PREFIX_OVERLAY=1 (root only; the emulated machine, where a copy is
+# slow) the template under an overlay that takes the writes.
 zeph_new_prefix() {
   zeph_make_template || exit 1
   zeph_add_marlett
-  WINEPREFIX=$(mktemp -d /tmp/zeph-wine.XXXXXX)
-  cp -a "$zeph_template/." "$WINEPREFIX/"
+  zeph_prefix_base=$(mktemp -d /tmp/zeph-wine.XXXXXX)
+  if [ "${ZEPH_PREFIX_OVERLAY:-}" = 1 ]; then
+    mkdir -p "$zeph_prefix_base/upper" "$zeph_prefix_base/work" "$zeph_prefix_base/prefix"
+    mount -t overlay overlay -o "lowerdir=$zeph_template,upperdir=$zeph_prefix_base/upper,workdir=$zeph_prefix_base/work" \
+      "$zeph_prefix_base/prefix" || { echo "wine-env: could not mount an overlay prefix" >&2; exit 1; }
+    WINEPREFIX=$zeph_prefix_base/prefix
+  else
+    WINEPREFIX=$zeph_prefix_base
+    cp -a "$zeph_template/." "$WINEPREFIX/"
+  fi
   export WINEPREFIX
 }
 
@@ -72,5 +82,7 @@ zeph_end_prefix() {
   [ -n "${WINEPREFIX:-}" ] || return 0
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
-  [ "${ZEPH_KEEP_PREFIX:-}" = 1 ] || rm -rf "$WINEPREFIX"
+  [ "${ZEPH_KEEP_PREFIX:-}" = 1 ] && return 0
+  [ "${ZEPH_PREFIX_OVERLAY:-}" = 1 ] && umount "$zeph_prefix_base/prefix" 2>/dev/null
+  rm -rf "${zeph_prefix_base:-$WINEPREFIX}"
 }

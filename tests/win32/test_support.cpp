@@ -169,7 +169,7 @@ std::string Pad(const std::string& args, DWORD* exitCode) {
   DWORD n = 0;
   while (pi.hProcess && ReadFile(readEnd, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
   CloseHandle(readEnd);
-  const DWORD code = pi.hProcess ? ExitCode(pi.hProcess, 10000) : 0xFFFFFFFF;
+  const DWORD code = pi.hProcess ? ExitCode(pi.hProcess, 60000) : 0xFFFFFFFF;
   if (exitCode) *exitCode = code;
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);

@@ -1,0 +1,28 @@
+#!/bin/bash
+# Runs inside the emulated machine of tools/guest.sh, as its first process once
+# the checkout is mounted: mounts what Wine and Xvfb need, runs the job the
+# host left in the checkout, leaves its exit code beside it and powers off.
+mountpoint -q /sys || mount -t sysfs sys /sys
+mountpoint -q /dev || mount -t devtmpfs dev /dev
+mkdir -p /dev/pts /dev/shm
+mountpoint -q /dev/pts || mount -t devpts devpts /dev/pts
+mount -t tmpfs tmpfs /dev/shm
+mount -t tmpfs -o size=75% tmpfs /tmp
+mount -t tmpfs tmpfs /run
+mount -o remount,rw /
+stty -F /dev/console -onlcr 2>/dev/null
+hostname zephguest
+for a in $(cat /proc/cmdline); do
+  case $a in zeph.root=*) root=${a#zeph.root=} ;; zeph.job=*) job=${a#zeph.job=} ;; esac
+done
+rc=1
+if [ -f "$job/cmd" ]; then
+  cd "$root" && bash "$job/cmd"
+  rc=$?
+else
+  echo "guest: no job in $job"
+fi
+echo "$rc" >"$job/rc"
+sync
+echo o >/proc/sysrq-trigger
+sleep 30
