@@ -83,6 +83,12 @@ make_guest() {
 deb $mirror bookworm main
 deb $mirror bookworm-updates main
 EOF
+  # Nothing here must survive a power cut, and the boot disk's drivers are known:
+  # both make the packages' installation much quicker.
+  echo force-unsafe-io >"$root/etc/dpkg/dpkg.cfg.d/zeph-unsafe-io"
+  mkdir -p "$root/etc/initramfs-tools/conf.d"
+  echo MODULES=list >"$root/etc/initramfs-tools/conf.d/zeph"
+  printf '%s\n' virtio_pci virtio_blk ext4 >"$root/etc/initramfs-tools/modules"
   # No daemons may start inside the chroot.
   printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d" && chmod +x "$root/usr/sbin/policy-rc.d"
   chroot "$root" /bin/bash -c "
@@ -103,7 +109,8 @@ EOF
   cp "$root"/boot/initrd.img-* "$guest/initrd"
   # The disk: the root and room for the two ready prefixes.
   local size_mb=$(( $(du -sm "$root" | cut -f1) + 3072 ))
-  mkfs.ext4 -q -L zephroot -d "$root" "$guest/disk.img" "${size_mb}M" ||
+  truncate -s "${size_mb}M" "$guest/disk.img"
+  mkfs.ext4 -q -L zephroot -d "$root" "$guest/disk.img" ||
     die "mkfs.ext4 could not make the guest disk"
   rm -rf "$root"
   echo "guest: system ready after $((SECONDS - t0)) s; making the Wine prefixes inside it"
