@@ -28,6 +28,10 @@ const char* LaunchFailureText(uint32_t startResult) {
 
 ButtonCode LaunchDispatch::OnPollTick(bool& firstRun, IPollTimer& timer) {
   m_slots.Refresh(firstRun);
+  // Every logged-on user's copy polls the same register. A press read here
+  // would start this user's program in a session nobody is looking at, and
+  // the user at the notebook would never see it: leave it to that user's copy.
+  if (!m_session.IsConsole()) return 0;
   const ButtonCode code = m_reader.ReadCode(timer);
   if (code < 1 || code > 4) return code;
 

@@ -4,6 +4,7 @@
 #include "monitor/button_reader.h"
 #include "platform/desktop.h"
 #include "platform/program_starter.h"
+#include "platform/session.h"
 #include "settings/slot_store.h"
 
 namespace zeph {
@@ -19,10 +20,11 @@ const char* LaunchFailureText(uint32_t startResult);
 class LaunchDispatch {
  public:
   LaunchDispatch(SlotStore& slots, ButtonReader& reader, IProgramStarter& starter,
-                 IWindowFinder& windows, IMessageBox& boxes)
-      : m_slots(slots), m_reader(reader), m_starter(starter), m_windows(windows), m_boxes(boxes) {}
+                 IWindowFinder& windows, IMessageBox& boxes, IConsoleSession& session)
+      : m_slots(slots), m_reader(reader), m_starter(starter), m_windows(windows), m_boxes(boxes), m_session(session) {}
 
-  // Returns the code that was read (0 for no press).
+  // Returns the code that was read (0 for no press, and when this copy does not
+  // run in the console's session and so leaves the register alone).
   ButtonCode OnPollTick(bool& firstRun, IPollTimer& timer);
 
  private:
@@ -31,6 +33,7 @@ class LaunchDispatch {
   IProgramStarter& m_starter;
   IWindowFinder& m_windows;
   IMessageBox& m_boxes;
+  IConsoleSession& m_session;
 };
 
 }  // namespace zeph

@@ -52,7 +52,7 @@ CMonitorDlg::CMonitorDlg(HWND trayWnd, Win32Platform& platform, SlotStore& slots
       m_hIcon(LoadIconA(ModuleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_trayWnd(trayWnd),
       m_reader(ports ? *ports : platform.ports, platform.sleeper),
-      m_dispatch(slots, m_reader, platform.starter, platform.windows, m_boxes) {}
+      m_dispatch(slots, m_reader, platform.starter, platform.windows, m_boxes, platform.session) {}
 
 void CMonitorDlg::DoDataExchange(CDataExchange& dx) { DDX_Control(dx, IDC_PROGRESS, m_progress); }
 

@@ -43,7 +43,11 @@ bool AddTrayIcon(HWND owner, HINSTANCE instance) {
 bool ReAddTrayIcon(bool replace) {
   if (!g_wanted) return false;
   if (replace) Shell_NotifyIconA(NIM_DELETE, &g_trayIcon);
-  return Shell_NotifyIconA(NIM_ADD, &g_trayIcon) != FALSE;
+  if (Shell_NotifyIconA(NIM_ADD, &g_trayIcon)) return true;
+  // A taskbar that is slow to answer reports an add as failed although it did
+  // add the icon, and then refuses every later add as a duplicate: an icon
+  // that takes a modify is there.
+  return Shell_NotifyIconA(NIM_MODIFY, &g_trayIcon) != FALSE;
 }
 
 void RemoveTrayIcon() {

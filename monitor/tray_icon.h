@@ -14,7 +14,8 @@ constexpr const char* kTrayTip = "Zephra Button AP...";
 bool AddTrayIcon(HWND owner, HINSTANCE instance);
 // Adds the record again, for a shell that refused it or a taskbar that was
 // re-created (replace: delete it first, as a shell that still knows the icon
-// refuses a second add). Does nothing once the icon has been removed for good.
+// refuses a second add). True also when the shell turns the add down because
+// the icon is already there. Does nothing once the icon has been removed for good.
 bool ReAddTrayIcon(bool replace);
 // Removes the icon of the last owner; a failed removal is ignored.
 void RemoveTrayIcon();

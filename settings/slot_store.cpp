@@ -78,7 +78,21 @@ void SlotStore::SaveAll() {
 void SlotStore::EnsureKey() { m_registry.Create(kSlotKeyPath); }
 
 void SlotStore::Reload(int n) {
-  Slot(n).pending = ReadSlot(n);
+  const auto query = [&]() -> std::optional<RegValue> {
+    auto key = m_registry.Open(kSlotKeyPath);
+    return key ? key->Query(Slot(n).name) : std::nullopt;
+  };
+  auto value = query();
+  if (!value) {
+    // Gone since the last tick looked. Windows need not tell the watch that its
+    // key was deleted, so the ticks may not have put it back yet: do now what
+    // a tick that opens the key afresh does, key and defaults, then read again.
+    m_tickKey.reset();
+    bool notFirstRun = false;
+    Refresh(notFirstRun);
+    value = query();
+  }
+  Slot(n).pending = value ? DecodeSlotValue(*value) : std::string();
   Slot(n).current = Slot(n).pending;
 }
 

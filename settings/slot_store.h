@@ -44,7 +44,8 @@ class SlotStore {
   // Start of every poll tick. Clears firstRun once it has loaded the pending texts.
   void Refresh(bool& firstRun);
 
-  // current := pending := read slot n.
+  // current := pending := read slot n. A key or value that is missing is first
+  // put back with the defaults, as the next tick would.
   void Reload(int n);
 
   const std::string& Current(int n) const { return Slot(n).current; }

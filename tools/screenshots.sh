@@ -67,10 +67,14 @@ tray=$(wait_window "Wine System Tray")
 sleep 1
 eval "$(xdotool getwindowgeometry --shell "$tray")"
 icon_x=$((X + 12)) icon_y=$((Y + 32))
-xdotool mousemove $icon_x $icon_y click 3
+# The menu opens at the pointer: a click near the icon's lower right corner
+# leaves the icon to be seen above it.
+xdotool mousemove $((icon_x + 6)) $((icon_y + 8)) click 3
 sleep 1
 shot tray-menu
-readme_copy tray-menu "$((X + 190))x230+$X+$Y"   # the tray and the menu over it
+# The icon and the menu below it, without Wine's own tray window's caption
+# (22 pixels at the top of that window).
+readme_copy tray-menu "200x210+$X+$((Y + 23))"
 xdotool mousemove 600 600 click 1   # a click elsewhere closes the menu
 sleep 0.5
 xdotool mousemove $icon_x $icon_y click --repeat 2 --delay 80 1

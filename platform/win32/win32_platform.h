@@ -4,6 +4,7 @@
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_port_io.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_session.h"
 
 namespace zeph {
 
@@ -13,6 +14,7 @@ struct Win32Platform {
   Win32ProgramStarter starter;
   Win32Sleeper sleeper;
   Win32PortIO ports;
+  Win32ConsoleSession session;
 };
 
 }  // namespace zeph

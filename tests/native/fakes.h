@@ -96,6 +96,11 @@ struct Timer : IPollTimer {
   void SetPeriod(unsigned ms) override { periods.push_back(ms); }
 };
 
+struct Session : IConsoleSession {
+  bool console = true;
+  bool IsConsole() override { return console; }
+};
+
 struct Sleeper : ISleeper {
   std::vector<unsigned> sleeps;
   void Sleep(unsigned ms) override { sleeps.push_back(ms); }
@@ -111,10 +116,11 @@ struct Program {
   Starter starter;
   Timer timer;
   Sleeper sleeper;
+  Session session;
   ChipsetSim chip;
   SlotStore slots{reg, windows};
   ButtonReader reader{chip, sleeper};
-  LaunchDispatch dispatch{slots, reader, starter, windows, boxes};
+  LaunchDispatch dispatch{slots, reader, starter, windows, boxes, session};
 };
 
 }  // namespace zeph::fake

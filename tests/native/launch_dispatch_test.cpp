@@ -45,6 +45,69 @@ TEST_F(LaunchDispatchTest, EachCodeReloadsItsOwnSlotThenStartsItsLine) {
   EXPECT_TRUE(boxes.shown.empty());
 }
 
+// The key stays open and watched between ticks, and Windows need not tell the
+// watch that the key was deleted: the idle ticks carry on with what they knew.
+// A press must still find its slot as a tick that opens the key afresh would:
+// the key back, its missing values with their defaults.
+TEST_F(LaunchDispatchTest, APressAfterTheKeyOrAValueWentFindsTheDefaults) {
+  reg.watchable = true;
+  // The default programs' paths hold spaces: the line quotes them.
+  const std::string browser = "\"" + std::string(kDefaultBrowser) + "\"", mailer = "\"" + std::string(kDefaultMailer) + "\"";
+  const std::string kept[] = {"C:\\Web\\web.exe", "one.example", "two.example", "C:\\Mail\\mail.exe"};
+  struct Case {
+    const char* gone;  // the value deleted, or null for the whole key
+    int code;
+    std::string line;
+    std::vector<std::string> stored;  // S1..S4 afterwards
+  } cases[] = {
+      {nullptr, 1, browser, {kDefaultBrowser, kDefaultAddress, "", kDefaultMailer}},
+      {nullptr, 2, mailer, {kDefaultBrowser, kDefaultAddress, "", kDefaultMailer}},
+      {nullptr, 4, browser + " ", {kDefaultBrowser, kDefaultAddress, "", kDefaultMailer}},
+      {"S1", 1, browser, {kDefaultBrowser, kept[1], kept[2], kept[3]}},
+      {"S2", 2, kept[3], {kept[0], kDefaultAddress, kept[2], kept[3]}},  // code 2 reloads S2
+      {"S3", 3, kept[0] + " " + kept[1], {kept[0], kept[1], "", kept[3]}},
+      {"S4", 4, kept[0] + " " + kept[2], {kept[0], kept[1], kept[2], kDefaultMailer}},
+  };
+  for (const Case& c : cases) {
+    for (int n = 1; n <= 4; ++n) reg.PutString(kSlotKeyPath, slots.Name(n), kept[n - 1]);
+    dispatch.OnPollTick(firstRun, timer);
+    dispatch.OnPollTick(firstRun, timer);
+    // Deleted as Windows may do it: the watch hears nothing.
+    if (c.gone) {
+      reg.keys[kSlotKeyPath].erase(c.gone);
+    } else {
+      reg.keys.erase(kSlotKeyPath);
+    }
+    reg.calls = 0;
+    dispatch.OnPollTick(firstRun, timer);
+    EXPECT_EQ(reg.calls, 1) << c.line;  // the idle tick only asks whether anything changed
+    starter.started.clear();
+    chip.PressButton(c.code);
+    EXPECT_EQ(dispatch.OnPollTick(firstRun, timer), c.code);
+    EXPECT_EQ(starter.started, std::vector<std::string>{c.line + "|5"});
+    for (int n = 1; n <= 4; ++n) {
+      const RegValue* v = reg.Value(kSlotKeyPath, slots.Name(n));
+      EXPECT_TRUE(v && v->data.size() == 256 && DecodeSlotValue(*v) == c.stored[n - 1]) << c.line << " S" << n;
+    }
+  }
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+// Each logged-on user's copy polls the same register: only the copy in the
+// console's session reads it, and a press waits there for that copy.
+TEST_F(LaunchDispatchTest, OnlyTheCopyInTheConsolesSessionReadsTheRegister) {
+  dispatch.OnPollTick(firstRun, timer);
+  chip.PressButton(1);
+  session.console = false;
+  chip.ResetCounters();
+  for (int tick = 0; tick < 3; ++tick) EXPECT_EQ(dispatch.OnPollTick(firstRun, timer), 0);
+  EXPECT_EQ(chip.Accesses(), 0u);
+  EXPECT_TRUE(starter.started.empty() && timer.periods.empty());
+  session.console = true;  // switched back to this user
+  EXPECT_EQ(dispatch.OnPollTick(firstRun, timer), 1);
+  EXPECT_EQ(starter.started, std::vector<std::string>{"\"" + std::string(kDefaultBrowser) + "\"|5"});
+}
+
 TEST(CommandLineTest, OnlyAPlainProgramPathWithASpaceIsQuoted) {
   const std::string longArg = "http://" + std::string(260, 'a'), quotedArg = "\"" + longArg + "\"";
   const std::string longPath = "C:\\" + std::string(250, 'd') + " x\\b.exe";

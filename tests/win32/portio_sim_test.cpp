@@ -1,10 +1,13 @@
 // The simulator's PortIO.dll and the pad as a user meets them: zephpad.exe run
-// as a child process, and the program's reader on a fresh load of the library
+// as a child process, "zephpad" typed at a command prompt, and the program's reader on a fresh load of the library
 // after each run, so every step crosses a process and an unload. And the
 // program's library missing altogether.
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
 
 #include "monitor/button_reader.h"
 #include "test_support.h"
@@ -41,6 +44,91 @@ TEST(PortIOSimTest, PadCommandsWaitForTheProgramAcrossProcessesAndLoads) {
     Win32Sleeper sleeper;
     EXPECT_EQ(ButtonReader(program, sleeper).ReadCode(timer), c.code) << c.args;
   }
+}
+
+// A command interpreter at its prompt in the simulator set's folder, typed at
+// one line at a time: each line goes in once the prompt is back.
+class Prompt {
+ public:
+  Prompt() {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE childIn = nullptr, childOut = nullptr;
+    CreatePipe(&childIn, &m_in, &inherit, 0);
+    CreatePipe(&m_out, &childOut, &inherit, 0);
+    SetHandleInformation(m_in, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(m_out, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = childIn;
+    si.hStdOutput = si.hStdError = childOut;
+    char cmd[] = "cmd.exe";
+    CreateProcessA(nullptr, cmd, nullptr, nullptr, TRUE, 0, nullptr, test::SimDir().c_str(), &si, &m_pi);
+    CloseHandle(childIn);
+    CloseHandle(childOut);
+    Type("prompt ZEPH$G");
+  }
+  ~Prompt() {
+    Type("exit");
+    if (test::ExitCode(m_pi.hProcess, 5000) == STILL_ACTIVE) TerminateProcess(m_pi.hProcess, 1);
+    for (HANDLE h : {m_in, m_out, m_pi.hProcess, m_pi.hThread}) CloseHandle(h);
+  }
+
+  // What came back for the line: up to and with the next prompt, and whatever
+  // follows it within a second.
+  std::string Type(const std::string& line) {
+    const std::string typed = line + "\r\n";
+    DWORD n = 0;
+    WriteFile(m_in, typed.data(), static_cast<DWORD>(typed.size()), &n, nullptr);
+    std::string out;
+    test::WaitUntil([&] { return Read(out), out.find(kPrompt) != std::string::npos; }, 10000);
+    Sleep(1000);
+    Read(out);
+    return out;
+  }
+  static constexpr const char* kPrompt = "ZEPH>";
+
+ private:
+  // What is waiting in the pipe, without blocking.
+  void Read(std::string& out) {
+    char buf[512];
+    for (DWORD n = 0; PeekNamedPipe(m_out, nullptr, 0, nullptr, &n, nullptr) && n;) {
+      if (!ReadFile(m_out, buf, sizeof buf, &n, nullptr) || !n) return;
+      out.append(buf, n);
+    }
+  }
+  HANDLE m_in = nullptr, m_out = nullptr;
+  PROCESS_INFORMATION m_pi = {};
+};
+
+// "zephpad ..." typed at a console prompt, as the README has the user check a
+// notebook: the output comes before the next prompt, and the exit code is the
+// command's. A command interpreter does not wait for a windowed program.
+TEST(PortIOSimTest, PadTypedAtAPromptPrintsBeforeThePromptReturnsWithItsExitCode) {
+  Prompt prompt;
+  struct Case { const char* line; const char* output; int exitCode; } cases[] = {
+      {"zephpad chipset sis", "vendor 0x1039", 0},
+      {"zephpad press 3", "register 0x7B (first bank): 0x3", 0},
+      {"zephpad show", "press waiting: button 3", 0},
+      {"zephpad raw 0x100", "usage: zephpad", 2},
+      {"zephpad raw 0x00", "press waiting: none", 0},
+  };
+  for (const Case& c : cases) {
+    const std::string out = prompt.Type(c.line);
+    const size_t printed = out.find(c.output);
+    EXPECT_NE(printed, std::string::npos) << c.line << ":\n" << out;
+    // The prompt back after it, and nothing after the prompt.
+    EXPECT_EQ(out.rfind(Prompt::kPrompt), out.size() - std::strlen(Prompt::kPrompt)) << c.line << ":\n" << out;
+    EXPECT_LT(printed, out.rfind(Prompt::kPrompt)) << c.line << ":\n" << out;
+    EXPECT_NE(prompt.Type("echo exit code %errorlevel%").find("exit code " + std::to_string(c.exitCode)),
+              std::string::npos) << c.line;
+  }
+  // Without arguments the pad's window opens, and the prompt is back at once.
+  EXPECT_EQ(prompt.Type("zephpad").find("usage"), std::string::npos);
+  HWND pad = test::WaitForWindow("Zephra Button Pad");
+  ASSERT_NE(pad, nullptr);
+  PostMessageA(pad, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(test::WaitGone(pad));
 }
 
 TEST(PortIOTest, MissingLibraryReadsZeroAndSeesNoPress) {

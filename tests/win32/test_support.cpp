@@ -184,4 +184,34 @@ bool TrayIcon(HWND owner, UINT id, DWORD message) {
   return Shell_NotifyIconA(message, &icon) != FALSE;
 }
 
+namespace {
+constexpr const char* kTaskbarClass = "Shell_TrayWnd";
+}
+
+StandInShell::StandInShell(bool forwardAdds) : m_forwardAdds(forwardAdds) {
+  m_real = FindWindowA(kTaskbarClass, nullptr);
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = Proc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = kTaskbarClass;
+  RegisterClassA(&wc);  // already there from an earlier stand-in: fine
+  // Top-most, so that a search by class meets it before the real taskbar.
+  m_hwnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kTaskbarClass, nullptr, WS_POPUP, 0, 0, 0, 0, nullptr,
+                           nullptr, wc.hInstance, nullptr);
+  SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowPos(m_hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+StandInShell::~StandInShell() { DestroyWindow(m_hwnd); }
+
+LRESULT CALLBACK StandInShell::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<StandInShell*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (msg != WM_COPYDATA || !self) return DefWindowProcA(hwnd, msg, wp, lp);
+  const bool add = reinterpret_cast<const COPYDATASTRUCT*>(lp)->dwData == NIM_ADD;
+  if (!self->m_refusing || !add) return SendMessageA(self->m_real, msg, wp, lp);
+  ++self->m_adds;
+  if (self->m_forwardAdds) SendMessageA(self->m_real, msg, wp, lp);
+  return FALSE;
+}
+
 }  // namespace zeph::test

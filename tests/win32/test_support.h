@@ -49,6 +49,30 @@ std::string Pad(const std::string& args, DWORD* exitCode = nullptr);
 // flags succeeds only while the icon is there.
 bool TrayIcon(HWND owner, UINT id, DWORD message = NIM_MODIFY);
 
+// A taskbar of our own that the shell's icon calls reach before the real one:
+// a window of the taskbar's class, above it, that receives the record the call
+// sends. While it refuses, it answers every add FALSE, having passed it on to
+// the real taskbar first (forwardAdds: a taskbar that added the icon but was
+// too slow to say so) or not (one that is not there yet); everything else, and
+// every call once it no longer refuses, goes on to the real taskbar. Lives on
+// the thread that makes it, which must dispatch messages.
+class StandInShell {
+ public:
+  explicit StandInShell(bool forwardAdds);
+  ~StandInShell();
+  StandInShell(const StandInShell&) = delete;
+  StandInShell& operator=(const StandInShell&) = delete;
+  void StopRefusing() { m_refusing = false; }
+  int Adds() const { return m_adds; }  // the adds it has answered
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  HWND m_hwnd = nullptr, m_real = nullptr;
+  bool m_forwardAdds;
+  volatile bool m_refusing = true;
+  volatile int m_adds = 0;
+};
+
 // Runs modal on this (GUI) thread while driver runs on another.
 template <typename Modal>
 auto RunWithDriver(const std::function<void()>& driver, Modal modal) {

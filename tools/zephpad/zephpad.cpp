@@ -10,65 +10,35 @@
 //   zephpad chipset sis|other   the host bridge: SiS (0x7B) or another (0xE0)
 //   zephpad show                vendor, both registers, the waiting press
 // Exit codes: 0 done, 1 no library or no simulator controls, 2 bad arguments.
+// The commands are also zephpad.com's, the console program beside it.
 #include <windows.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "platform/win32/win32_port_io.h"
-#include "portio/sim/sim_controls.h"
-#include "tools/zephpad/pad_state.h"
+#include "tools/zephpad/pad_commands.h"
 #include "tools/zephpad/zephpad_res.h"
 
 namespace {
 
 using namespace zeph::pad;
 
-// The simulator's controls, when the library beside us has them.
-struct SimControls {
-  ZephSimPressFn press = nullptr;
-  ZephSimSetButtonByteFn setButtonByte = nullptr;
-  ZephSimSetChipsetFn setChipset = nullptr;
-  ZephSimStateFileFn stateFile = nullptr;
-  bool Present() const { return press && setButtonByte && setChipset && stateFile; }
-};
-
-template <typename Fn>
-Fn Export(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-SimControls FindControls() {
-  SimControls c;
-  // Win32PortIO has loaded it; this only finds it again.
-  if (HMODULE m = GetModuleHandleA(PORTIO_DLL_NAME)) {
-    c.press = Export<ZephSimPressFn>(m, ZEPHSIM_PRESS_EXPORT);
-    c.setButtonByte = Export<ZephSimSetButtonByteFn>(m, ZEPHSIM_SET_BUTTON_BYTE_EXPORT);
-    c.setChipset = Export<ZephSimSetChipsetFn>(m, ZEPHSIM_SET_CHIPSET_EXPORT);
-    c.stateFile = Export<ZephSimStateFileFn>(m, ZEPHSIM_STATE_FILE_EXPORT);
-  }
-  return c;
-}
-
-std::string LibraryLine(const SimControls& sim) {
-  if (!sim.Present()) return "No simulator controls: these are the notebook's own ports.";
-  char path[MAX_PATH] = "";
-  if (!sim.stateFile(path, MAX_PATH)) return "Simulated chipset: this process only (no state file).";
-  return std::string("Simulated chipset in ") + path;
-}
-
-// zephpad is a GUI program so that opening it shows the pad alone, without a
-// console window. Its commands write to the standard output they were given: a
-// pipe or file from a script or a test, and under Wine the shell's own output,
-// which Wine hands to the programs it starts. A GUI program started from a
-// Windows console gets none: it writes to that console, attached for the
-// purpose. (cmd.exe does not wait for a GUI program typed at its prompt;
-// "start /wait zephpad show" does, and batch files wait anyway.)
+// zephpad.exe is a GUI program so that opening it shows the pad alone, without
+// a console window. Its commands write to the standard output they were given:
+// a pipe or file from a script or a test, and under Wine the shell's own
+// output, which Wine hands to the programs it starts. Typed at a console
+// prompt, "zephpad" runs zephpad.com, which cmd.exe waits for; zephpad.exe
+// named in full gets no output of its own and writes to that console, attached
+// for the purpose (Windows XP and later; cmd.exe does not wait for it).
 void Print(const std::string& text) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   bool attached = false;
   if (!out || out == INVALID_HANDLE_VALUE || GetFileType(out) == FILE_TYPE_UNKNOWN) {
-    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    using AttachConsoleFn = BOOL(WINAPI*)(DWORD);
+    const auto attach = reinterpret_cast<AttachConsoleFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "AttachConsole")));
+    if (!attach || !attach(ATTACH_PARENT_PROCESS)) return;
     out = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     attached = true;
   }
@@ -151,35 +121,13 @@ INT_PTR CALLBACK PadProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const Command cmd = ParseCommand(__argc - 1, __argv + 1);
-  if (cmd.kind == CommandKind::kBad) {
-    Print(kUsage);
-    return 2;
-  }
+  if (cmd.kind != CommandKind::kWindow) return RunCommand(cmd, Print);
   zeph::Win32PortIO ports;
   if (!ports.Loaded()) {
-    const char* text = "No PortIO.dll with ReadIOPort and WriteIOPort beside zephpad.exe.";
-    if (cmd.kind == CommandKind::kWindow) {
-      MessageBoxA(nullptr, text, "Zephra Button Pad", MB_ICONERROR);
-    } else {
-      Print(std::string("zephpad: ") + text + "\n");
-    }
+    MessageBoxA(nullptr, kNoLibrary, "Zephra Button Pad", MB_ICONERROR);
     return 1;
   }
-  SimControls sim = FindControls();
-  if (cmd.kind == CommandKind::kWindow) {
-    Pad pad{ports, sim};
-    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PAD), nullptr, PadProc,
-                                            reinterpret_cast<LPARAM>(&pad)));
-  }
-  if (cmd.kind != CommandKind::kShow) {
-    if (!sim.Present()) {
-      Print("zephpad: this PortIO.dll has no simulator controls (the hardware library?)\n");
-      return 1;
-    }
-    if (cmd.kind == CommandKind::kPress) sim.press(cmd.value);
-    if (cmd.kind == CommandKind::kRaw) sim.setButtonByte(cmd.value);
-    if (cmd.kind == CommandKind::kChipset) sim.setChipset(cmd.value);
-  }
-  Print(FormatPadState(ReadPadState(ports)) + LibraryLine(sim) + "\n");
-  return 0;
+  Pad pad{ports, FindControls()};
+  return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PAD), nullptr, PadProc,
+                                          reinterpret_cast<LPARAM>(&pad)));
 }
