@@ -31,6 +31,7 @@ SHIPPED = [
     ("bin/zephio.sys", ["xp-sp3-kernel"]),
     ("sim/zephkeys.exe", ["xp-sp3"]),
     ("sim/zephpad.exe", ["xp-sp3"]),
+    ("sim/zephpad.com", ["xp-sp3"]),
     ("sim/PortIO.dll", ["xp-sp3"]),
 ]
 
