@@ -5,4 +5,7 @@
 # link into them unchanged: both variants share one C++ ABI and exception model.
 compiler=$1
 shift
-exec "${compiler%-win32}-posix" "$@"
+case $compiler in
+  *-posix) exec "$compiler" "$@" ;;
+  *) exec "${compiler%-win32}-posix" "$@" ;;
+esac
