@@ -450,6 +450,7 @@ std::vector<std::string> WalkPages(const std::string& cmd, const std::string& sh
     // The components page describes the component under the mouse: each description must fit too.
     for (const auto& c : controls) {
       if (c.cls != "SysTreeView32") continue;
+      EXPECT_EQ(GetWindowLongA(c.hwnd, GWL_STYLE) & WS_HSCROLL, 0) << "a component's name is wider than its list";
       const int row = static_cast<int>(SendMessageA(c.hwnd, TVM_GETITEMHEIGHT, 0, 0));
       const int items = static_cast<int>(SendMessageA(c.hwnd, TVM_GETCOUNT, 0, 0));
       for (int i = items - 1; i >= 0; --i) {  // the page reports a change of item only
@@ -499,7 +500,7 @@ TEST_F(Installer, EveryPageFitsAndAnUpgradeKeepsItsFolder) {
     std::vector<std::string> shown, notShown;
     std::function<void()> before;
   };
-  HANDLE held = nullptr;
+  std::vector<HANDLE> held;
   const Walk walks[] = {
       {"first install", setup,
        {"Choose what to install", "Destination Folder", "Start Zephra Button now", "port driver.", "logs on",
@@ -507,9 +508,12 @@ TEST_F(Installer, EveryPageFitsAndAnUpgradeKeepsItsFolder) {
        {}, nullptr},
       {"upgrade: no folder page", setup, {"Setup upgrades Zephra Button in its folder, " + kDir}, {"Destination Folder"},
        nullptr},
-      {"uninstall with a file held: the last page names it", "\"" + kDir + "\\uninstall.exe\"",
-       {kDir + "\\Simulator\\PortIO.dll"}, {"its start at logon are gone"},
-       [&] { held = Hold(kDir + "\\Simulator\\PortIO.dll"); }},
+      {"uninstall with files held: the last page names them", "\"" + kDir + "\\uninstall.exe\"",
+       {kDir + "\\Simulator\\PortIO.dll", kDir + "\\zephpad.exe", kDir + "\\PortIO.dll"},
+       {"its start at logon are gone"},
+       [&] {
+         for (const char* f : {"\\Simulator\\PortIO.dll", "\\zephpad.exe", "\\PortIO.dll"}) held.push_back(Hold(kDir + f));
+       }},
   };
   for (const auto& w : walks) {
     SCOPED_TRACE(w.what);
@@ -521,7 +525,7 @@ TEST_F(Installer, EveryPageFitsAndAnUpgradeKeepsItsFolder) {
       EXPECT_EQ(DriverService().state, static_cast<DWORD>(SERVICE_RUNNING));
     }
   }
-  if (held) CloseHandle(held);
+  for (HANDLE h : held) CloseHandle(h);
 }
 
 // ---------------------------------------------------------------------------
