@@ -280,22 +280,43 @@ struct Control {
   LONG style;
 };
 
+BOOL CALLBACK AddControl(HWND hwnd, LPARAM param) {
+  if (!IsWindowVisible(hwnd)) return TRUE;
+  char cls[64] = "", text[2048] = "";
+  GetClassNameA(hwnd, cls, sizeof cls);
+  SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+  reinterpret_cast<std::vector<Control>*>(param)->push_back(
+      {hwnd, cls, text, GetDlgCtrlID(hwnd), GetWindowLongA(hwnd, GWL_STYLE)});
+  return TRUE;
+}
+
 // The visible controls of a window and its pages, in their Z order.
 std::vector<Control> Controls(HWND top) {
   std::vector<Control> all;
-  EnumChildWindows(
-      top,
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        if (!IsWindowVisible(hwnd)) return TRUE;
-        char cls[64] = "", text[2048] = "";
-        GetClassNameA(hwnd, cls, sizeof cls);
-        SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
-        reinterpret_cast<std::vector<Control>*>(param)->push_back(
-            {hwnd, cls, text, GetDlgCtrlID(hwnd), GetWindowLongA(hwnd, GWL_STYLE)});
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&all));
+  EnumChildWindows(top, AddControl, reinterpret_cast<LPARAM>(&all));
   return all;
+}
+
+// The first visible top-level window titled "Zephra Button..." (not the pad) that match accepts.
+struct Search {
+  std::function<bool(HWND, const std::string&)> match;
+  HWND found;
+};
+BOOL CALLBACK TryWindow(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  char title[256] = "";
+  GetWindowTextA(hwnd, title, sizeof title);
+  const std::string t = title;
+  if (!IsWindowVisible(hwnd) || t.rfind("Zephra Button", 0) != 0 || t == kPadTitle || !search->match(hwnd, t)) {
+    return TRUE;
+  }
+  search->found = hwnd;
+  return FALSE;
+}
+HWND OurWindow(const std::function<bool(HWND, const std::string&)>& match) {
+  Search search = {match, nullptr};
+  EnumWindows(TryWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 std::string AllText(const std::vector<Control>& controls) {
@@ -374,40 +395,17 @@ void Shot(const std::string& name) {
   Sleep(1500);  // the Unix program is not waited for
 }
 
-// The setup's or the uninstaller's wizard window (not the pad's).
+// The setup's or the uninstaller's wizard window (not the pad's): the one with a page in it.
 HWND WizardWindow() {
-  HWND found = nullptr;
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        char title[256] = "";
-        GetWindowTextA(hwnd, title, sizeof title);
-        const std::string t = title;
-        if (IsWindowVisible(hwnd) && t.rfind("Zephra Button", 0) == 0 && t != kPadTitle &&
-            FindWindowExA(hwnd, nullptr, "#32770", nullptr) != nullptr) {
-          *reinterpret_cast<HWND*>(param) = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
+  return OurWindow(
+      [](HWND hwnd, const std::string&) { return FindWindowExA(hwnd, nullptr, "#32770", nullptr) != nullptr; });
 }
 
 // A message box of the setup's or the uninstaller's: its text, and it is closed.
 std::string CloseMessageBox() {
-  HWND box = nullptr;
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        char title[256] = "";
-        GetWindowTextA(hwnd, title, sizeof title);
-        if (IsWindowVisible(hwnd) && std::string(title).rfind("Zephra Button", 0) == 0 && GetDlgItem(hwnd, 0xFFFF) &&
-            !FindWindowExA(hwnd, nullptr, "#32770", nullptr)) {
-          *reinterpret_cast<HWND*>(param) = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&box));
+  const HWND box = OurWindow([](HWND hwnd, const std::string&) {
+    return GetDlgItem(hwnd, 0xFFFF) != nullptr && FindWindowExA(hwnd, nullptr, "#32770", nullptr) == nullptr;
+  });
   if (!box) return "";
   char text[1024] = "";
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
