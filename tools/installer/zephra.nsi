@@ -148,8 +148,10 @@ Windows removes them when it restarts:$Left"
   ${EndIf}
 !macroend
 
-; Removes one of our files; one still in use goes when Windows restarts.
+; Removes one of our files, and a copy an upgrade left to replace it at the restart;
+; one still in use goes when Windows restarts.
 !macro ZEPH_REMOVE dir name
+  Delete "${dir}\${name}.new"
   Delete /REBOOTOK "${dir}\${name}"
   ${If} ${FileExists} "${dir}\${name}"
     DetailPrint "${dir}\${name} is in use: it is removed when Windows restarts"
