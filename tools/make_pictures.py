@@ -4,7 +4,9 @@
 Icons are 32 x 32, 16 colours with a transparency mask (766-byte .ico files);
 the program's icon also carries its own 16 x 16 drawing for the notification
 area.  The tray menu's items are 8-bit .bmp files, and the Properties
-background is a placeable Windows metafile of filled polygons.
+background is a placeable Windows metafile of filled polygons.  The setup's
+welcome and finish pages show wizard.bmp, an 8-bit 164 x 314 picture of the
+same notebook under the program's icon.
 Run it again after changing a drawing; the outputs are committed.
 """
 import math
@@ -66,14 +68,19 @@ def rect(x0, y0, x1, y1):
     return {(x, y) for y in range(y0, y1 + 1) for x in range(x0, x1 + 1)}
 
 
-def polygon(points):
+def inside_polygon(points):
+    """The even-odd test of a point against the polygon."""
     def inside(x, y):
         hit = False
         for (x0, y0), (x1, y1) in zip(points, points[1:] + points[:1]):
             if (y0 > y) != (y1 > y) and x < x0 + (y - y0) * (x1 - x0) / (y1 - y0):
                 hit = not hit
         return hit
-    return pixels(inside)
+    return inside
+
+
+def polygon(points):
+    return pixels(inside_polygon(points))
 
 
 def thick_line(x0, y0, x1, y1, width):
@@ -473,6 +480,51 @@ def write_metafile(path):
         f.write(placeable + struct.pack("<H", checksum) + header + body)
 
 
+# --- the setup's wizard picture --------------------------------------------
+
+WIZARD_W, WIZARD_H = 164, 314
+
+
+def area(test, width, height):
+    """The pixels of a width x height canvas whose centres pass test."""
+    return {(x, y) for y in range(height) for x in range(width) if test(x + 0.5, y + 0.5)}
+
+
+def area_polygon(points, width, height):
+    return area(inside_polygon(points), width, height)
+
+
+def wizard_picture():
+    """The notebook, its four launch buttons lit, under the program's icon drawn
+    twice its size, on a night-blue to teal gradient."""
+    c = Canvas(WIZARD_W, WIZARD_H)
+    top, bottom = (16, 32, 96), (24, 128, 140)
+    for y in range(WIZARD_H):
+        t = y / (WIZARD_H - 1)
+        # 48 bands: smooth enough, and few colours for an 8-bit picture.
+        t = round(t * 47) / 47
+        c.paint(rect(0, y, WIZARD_W - 1, y), tuple(round(a + (b - a) * t) for a, b in zip(top, bottom)))
+    # A soft light behind the icon.
+    for r, colour in ((46, (40, 70, 140)), (38, (52, 88, 160)), (30, (64, 106, 178))):
+        c.paint(area(lambda x, y, r=r: (x - 82) ** 2 + (y - 86) ** 2 <= r * r, WIZARD_W, WIZARD_H), colour)
+    icon = icon_program()
+    for sy, row in enumerate(icon.px):
+        for sx, colour in enumerate(row):
+            if colour is not None:
+                rgb = PALETTE[colour] if isinstance(colour, int) else colour
+                c.paint(rect(50 + 2 * sx, 54 + 2 * sy, 51 + 2 * sx, 55 + 2 * sy), rgb)
+    # The notebook, from the Properties background's polygons.
+    scale, left, base = 148 / 7152, 8, 176
+    for colour, points in notebook_records():
+        shape = [(left + x * scale, base + y * scale) for x, y in points]
+        c.paint(area_polygon(shape, WIZARD_W, WIZARD_H), colour)
+    for x0 in (2500, 2800, 3100, 3400):
+        lit = [(left + x * scale, base + y * scale) for x, y in
+               ((x0 - 20, 3220), (x0 + 220, 3220), (x0 + 220, 3320), (x0 - 20, 3320))]
+        c.paint(area_polygon(lit, WIZARD_W, WIZARD_H), (255, 200, 40))
+    return c
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "res")
     icons = {
@@ -500,6 +552,7 @@ def main():
     for name, canvas in items.items():
         write_bitmap(os.path.join(out, name), canvas)
     write_metafile(os.path.join(out, "notebook.wmf"))
+    write_bitmap(os.path.join(out, "wizard.bmp"), wizard_picture())
 
 
 if __name__ == "__main__":

@@ -18,6 +18,9 @@
 ; The tray window takes its menu's Exit command from any message's wParam.
 !define ZEPH_TRAY_CLASS "Zephkeys"
 !define ZEPH_CMD_EXIT 203
+; The launch-button pad is a dialog; closing it ends its process.
+!define ZEPH_PAD_CLASS "#32770"
+!define ZEPH_PAD_TITLE "Zephra Button Pad"
 
 !macro ZEPH_FUNCTIONS un
 
@@ -58,6 +61,45 @@ Function ${un}StopProgram
   Pop $3
   Pop $2
   Pop $1
+FunctionEnd
+
+; Closes every open launch-button pad as its Close button would, so that its program
+; file, the simulator's library beside it and the simulated chipset's state can be
+; replaced or removed; a pad that has not ended after 10 s is terminated. Out: nothing.
+Function ${un}ClosePads
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  ; Each round closes one pad; a window whose process cannot be opened is skipped.
+  StrCpy $4 0
+  ${For} $0 1 16
+    FindWindow $1 "${ZEPH_PAD_CLASS}" "${ZEPH_PAD_TITLE}" 0 $4
+    ${IfThen} $1 P= 0 ${|} ${Break} ${|}
+    System::Call 'user32::GetWindowThreadProcessId(p r1, *i .r2)'
+    ; SYNCHRONIZE | PROCESS_TERMINATE
+    System::Call 'kernel32::OpenProcess(i 0x100001, i 0, i r2) p .r3'
+    DetailPrint "Closing the launch-button pad"
+    System::Call 'user32::PostMessage(p r1, i ${WM_CLOSE}, p 0, p 0)'
+    ${If} $3 P<> 0
+      System::Call 'kernel32::WaitForSingleObject(p r3, i 10000) i .r2'
+      ${If} $2 <> 0
+        System::Call 'kernel32::TerminateProcess(p r3, i 1)'
+        System::Call 'kernel32::WaitForSingleObject(p r3, i 5000)'
+      ${EndIf}
+      System::Call 'kernel32::CloseHandle(p r3)'
+    ${Else}
+      Sleep 2000
+      System::Call 'user32::IsWindow(p r1) i .r2'
+      ${IfThen} $2 <> 0 ${|} StrCpy $4 $1 ${|}
+    ${EndIf}
+  ${Next}
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
 FunctionEnd
 
 ; Stops the driver service if it runs and waits up to 5 s for it to stop; with $0 = 1
@@ -102,7 +144,7 @@ FunctionEnd
 !macroend
 
 ; Registers the driver as a kernel driver service that starts with Windows (or points
-; the one already registered at this folder's file) and starts it.
+; the one already registered at the file in Windows' driver folder) and starts it.
 ; Out: $0 = "" when it runs, else the Windows error code of the step that failed.
 Function InstallDriver
   Push $1
@@ -116,14 +158,14 @@ Function InstallDriver
   ${If} $1 P= 0
     StrCpy $0 $3
   ${Else}
-    System::Call 'advapi32::CreateService(p r1, t "${ZEPH_SERVICE}", t "${ZEPH_SERVICE_NAME}", i ${SERVICE_ALL_ACCESS}, i ${SERVICE_KERNEL_DRIVER}, i ${SERVICE_AUTO_START}, i ${SERVICE_ERROR_NORMAL}, t "$INSTDIR\zephio.sys", p 0, p 0, p 0, p 0, p 0) p .r2 ?e'
+    System::Call 'advapi32::CreateService(p r1, t "${ZEPH_SERVICE}", t "${ZEPH_SERVICE_NAME}", i ${SERVICE_ALL_ACCESS}, i ${SERVICE_KERNEL_DRIVER}, i ${SERVICE_AUTO_START}, i ${SERVICE_ERROR_NORMAL}, t "${ZEPH_DRIVER_PATH}", p 0, p 0, p 0, p 0, p 0) p .r2 ?e'
     Pop $3
     ${If} $2 P= 0
     ${AndIf} $3 = ${ERROR_SERVICE_EXISTS}
       System::Call 'advapi32::OpenService(p r1, t "${ZEPH_SERVICE}", i ${SERVICE_ALL_ACCESS}) p .r2 ?e'
       Pop $3
       ${If} $2 P<> 0
-        System::Call 'advapi32::ChangeServiceConfig(p r2, i ${SERVICE_KERNEL_DRIVER}, i ${SERVICE_AUTO_START}, i ${SERVICE_ERROR_NORMAL}, t "$INSTDIR\zephio.sys", p 0, p 0, p 0, p 0, p 0, t "${ZEPH_SERVICE_NAME}") i .r4 ?e'
+        System::Call 'advapi32::ChangeServiceConfig(p r2, i ${SERVICE_KERNEL_DRIVER}, i ${SERVICE_AUTO_START}, i ${SERVICE_ERROR_NORMAL}, t "${ZEPH_DRIVER_PATH}", p 0, p 0, p 0, p 0, p 0, t "${ZEPH_SERVICE_NAME}") i .r4 ?e'
         Pop $3
         ${IfThen} $4 = 0 ${|} StrCpy $0 $3 ${|}
       ${EndIf}

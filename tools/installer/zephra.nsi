@@ -1,9 +1,11 @@
 ; Zephra Button's installer. The build runs makensis with the version, the target
 ; (ARCH x86 or x64) and the files to pack:
-;   VERSION OUTFILE PROGRAM PORTIO_HW DRIVER PORTIO_SIM PAD ICON
+;   VERSION OUTFILE PROGRAM PORTIO_HW DRIVER PORTIO_SIM PAD ICON WIZARD
 ;
-; Silent use: setup.exe /S [/NOAUTOSTART] [/D=folder]; uninstall.exe /S.
-; Exit codes: 0 done, 1 cancelled, 2 refused (wrong Windows).
+; Silent use: setup.exe /S [/NOAUTOSTART] [/NOPAD] [/D=folder]; uninstall.exe /S.
+; Over an installed copy the setup keeps its folder and ignores /D=.
+; Exit codes: 0 done, 1 cancelled, 2 refused (wrong Windows), 3010 done but files
+; that were in use are replaced when Windows restarts.
 
 Unicode true
 !if ${ARCH} == x64
@@ -29,6 +31,10 @@ ManifestDPIAware true
 !define ZEPH_SERVICE_NAME "Zephra Button port driver"
 !define SIM_DIR "Simulator"
 !define SIM_STATE "ZephraSimChipset.dat"
+; Windows' own driver folder, which only administrators may change: a driver that
+; Windows loads at boot must not live where a user could replace it.
+!define DRIVER_DIR "$SYSDIR\drivers"
+!define ZEPH_DRIVER_PATH "\SystemRoot\System32\drivers\zephio.sys"
 
 !include service.nsh
 
@@ -55,23 +61,37 @@ VIAddVersionKey /LANG=1033 FileVersion "${VERSION}"
 VIAddVersionKey /LANG=1033 ProductVersion "${VERSION}"
 VIAddVersionKey /LANG=1033 LegalCopyright "Copyright (C) ${PUBLISHER}"
 
+Var RestartProgram ; the program file that ran before Setup stopped it
+Var Upgrade        ; 1 over an installed copy, whose folder it keeps
+Var ComponentsText
+Var Left           ; the files left for Windows to replace or remove at the restart, one a line
+
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${WIZARD}"
 !define MUI_ABORTWARNING
-!define MUI_COMPONENTSPAGE_SMALLDESC
 
 !define MUI_WELCOMEPAGE_TEXT "This installs ${PRODUCT} ${VERSION}, which starts your browser, your mail \
 program or one of two web addresses when you press the notebook's launch buttons.$\r$\n$\r$\n\
 It also installs a small port driver, which is why Windows asks for administrator rights.$\r$\n$\r$\n\
-If ${PRODUCT} is running, Setup closes it first and starts it again afterwards. \
-Your button settings are kept."
+If ${PRODUCT} or its launch-button pad is running, Setup closes it first and starts \
+${PRODUCT} again afterwards. Your button settings are kept."
 !insertmacro MUI_PAGE_WELCOME
+!define MUI_COMPONENTSPAGE_TEXT_TOP "$ComponentsText"
 !insertmacro MUI_PAGE_COMPONENTS
+!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipFolderOnUpgrade
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
 !define MUI_FINISHPAGE_RUN_FUNCTION FinishRun
+; Room on the last page for the list of files left for the restart; and no
+; restart unless the user asks for it.
+!define MUI_FINISHPAGE_TEXT_LARGE
+!define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
+!define MUI_FINISHPAGE_TEXT_REBOOT "${PRODUCT} ${VERSION} is installed, but these files were in use \
+and are replaced when Windows restarts:$Left"
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -80,6 +100,10 @@ Your button settings are kept."
 !define MUI_FINISHPAGE_TEXT "${PRODUCT}, its driver, its shortcuts and its start at logon are gone.$\r$\n$\r$\n\
 Your button settings stay in the registry under HKEY_CURRENT_USER\${SETTINGS_KEY}, \
 ready for a later install. Delete that key yourself if you want them gone too."
+!define MUI_FINISHPAGE_TEXT_LARGE
+!define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
+!define MUI_FINISHPAGE_TEXT_REBOOT "${PRODUCT} has been removed, except these files, which were in use; \
+Windows removes them when it restarts:$Left"
 !insertmacro MUI_UNPAGE_FINISH
 
 !insertmacro MUI_LANGUAGE "English"
@@ -87,23 +111,84 @@ ready for a later install. Delete that key yourself if you want them gone too."
 !insertmacro ZEPH_FUNCTIONS ""
 !insertmacro ZEPH_FUNCTIONS "un."
 
-Var RestartProgram ; the program file that ran before Setup stopped it
+; Our files, each as: folder, name. The size in Add/Remove Programs and the
+; uninstaller go by this list, never by what else a folder holds.
+!macro ZEPH_OUR_FILES DO
+  !insertmacro ${DO} "$INSTDIR" "zephkeys.exe"
+  !insertmacro ${DO} "$INSTDIR" "PortIO.dll"
+  !insertmacro ${DO} "$INSTDIR" "zephpad.exe"
+  !insertmacro ${DO} "$INSTDIR" "uninstall.exe"
+  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephkeys.exe"
+  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "PortIO.dll"
+  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.exe"
+  !insertmacro ${DO} "${DRIVER_DIR}" "zephio.sys"
+!macroend
+!macro ZEPH_PAD_FILES DO
+  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephkeys.exe"
+  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "PortIO.dll"
+  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.exe"
+!macroend
+!define LINK_PROGRAM "${PRODUCT}.lnk"
+!define LINK_UNINSTALL "Uninstall ${PRODUCT}.lnk"
+!define LINK_PAD "Launch-button pad.lnk"
+!define LINK_SIMULATED "${PRODUCT} (simulated buttons).lnk"
+
+; Puts a packed file in place. One that Windows will not let us replace (another
+; program still has it open) is unpacked beside it and takes its place when
+; Windows restarts.
+!macro ZEPH_FILE dir name source
+  SetOutPath "${dir}"
+  ClearErrors
+  File "/oname=${name}" "${source}"
+  ${If} ${Errors}
+    File "/oname=${name}.new" "${source}"
+    Rename /REBOOTOK "${dir}\${name}.new" "${dir}\${name}"
+    DetailPrint "${dir}\${name} is in use: it is replaced when Windows restarts"
+    StrCpy $Left "$Left$\r$\n${dir}\${name}"
+  ${EndIf}
+!macroend
+
+; Removes one of our files, and a copy an upgrade left to replace it at the restart;
+; one still in use goes when Windows restarts.
+!macro ZEPH_REMOVE dir name
+  Delete "${dir}\${name}.new"
+  Delete /REBOOTOK "${dir}\${name}"
+  ${If} ${FileExists} "${dir}\${name}"
+    DetailPrint "${dir}\${name} is in use: it is removed when Windows restarts"
+    StrCpy $Left "$Left$\r$\n${dir}\${name}"
+  ${EndIf}
+!macroend
+
+; Adds the size of one of our files, when it is there, to $R9 (bytes).
+!macro ZEPH_ADD_SIZE dir name
+  ClearErrors
+  FileOpen $R8 "${dir}\${name}" r
+  ${IfNot} ${Errors}
+    FileSeek $R8 0 END $R7
+    FileClose $R8
+    IntOp $R9 $R9 + $R7
+  ${EndIf}
+!macroend
 
 Section "${PRODUCT}" SecProgram
   SectionIn RO
   Call StopProgram
   StrCpy $RestartProgram $0
+  Call ClosePads
   StrCpy $0 0
   Call StopDriver
 
-  SetOutPath "$INSTDIR"
-  File "/oname=zephkeys.exe" "${PROGRAM}"
-  File "/oname=PortIO.dll" "${PORTIO_HW}"
-  File "/oname=zephio.sys" "${DRIVER}"
+  SetOverwrite try
+  !insertmacro ZEPH_FILE "$INSTDIR" "zephkeys.exe" "${PROGRAM}"
+  !insertmacro ZEPH_FILE "$INSTDIR" "PortIO.dll" "${PORTIO_HW}"
   ; Beside the hardware library the pad's "show" tells whether this notebook
   ; reports its buttons where the program reads them.
-  File "/oname=zephpad.exe" "${PAD}"
+  !insertmacro ZEPH_FILE "$INSTDIR" "zephpad.exe" "${PAD}"
+  !insertmacro ZEPH_FILE "${DRIVER_DIR}" "zephio.sys" "${DRIVER}"
+  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  ; Earlier versions ran the driver from the program's folder.
+  Delete "$INSTDIR\zephio.sys"
 
   DetailPrint "Starting the port driver ${ZEPH_SERVICE}"
   Call InstallDriver
@@ -115,14 +200,14 @@ $\r$\n$\r$\nThe launch-button pad in the Start menu works without it." /SD IDOK
   ${EndIf}
 
   SetShellVarContext all
-  RMDir /r "$SMPROGRAMS\${PRODUCT}"
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\zephkeys.exe"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall ${PRODUCT}.lnk" "$INSTDIR\uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${LINK_PROGRAM}" "$INSTDIR\zephkeys.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${LINK_UNINSTALL}" "$INSTDIR\uninstall.exe"
 
-  ; Start at logon is its own choice below; an earlier one goes with this install.
+  ; Start at logon is its own choice below, for the machine; earlier versions kept
+  ; it in the installing user's own Run key.
+  DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
   DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
-  RMDir /r "$INSTDIR\${SIM_DIR}"
 
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
@@ -136,34 +221,56 @@ $\r$\n$\r$\nThe launch-button pad in the Start menu works without it." /SD IDOK
 SectionEnd
 
 Section "Start at logon" SecAutostart
-  WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\zephkeys.exe"'
+  ; For every user of the machine: each still has button settings of their own.
+  WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\zephkeys.exe"'
 SectionEnd
 
-Section "Launch-button pad (try it without the notebook)" SecPad
-  SetOutPath "$INSTDIR\${SIM_DIR}"
-  File "/oname=zephkeys.exe" "${PROGRAM}"
-  File "/oname=PortIO.dll" "${PORTIO_SIM}"
-  File "/oname=zephpad.exe" "${PAD}"
+Section "Launch-button pad" SecPad
+  SetOverwrite try
+  !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "zephkeys.exe" "${PROGRAM}"
+  !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "PortIO.dll" "${PORTIO_SIM}"
+  !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "zephpad.exe" "${PAD}"
   SetShellVarContext all
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Launch-button pad.lnk" "$INSTDIR\${SIM_DIR}\zephpad.exe"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT} (simulated buttons).lnk" "$INSTDIR\${SIM_DIR}\zephkeys.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${LINK_PAD}" "$INSTDIR\${SIM_DIR}\zephpad.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${LINK_SIMULATED}" "$INSTDIR\${SIM_DIR}\zephkeys.exe"
 SectionEnd
 
 Section "-Done"
-  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
-  WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $0
-  ; What ran before runs again, unless its copy is gone.
+  ; An upgrade that leaves the pad out takes the earlier one away, and only our files.
+  ${IfNot} ${SectionIsSelected} ${SecPad}
+    !insertmacro ZEPH_PAD_FILES ZEPH_REMOVE
+    SetShellVarContext all
+    Delete "$SMPROGRAMS\${PRODUCT}\${LINK_PAD}"
+    Delete "$SMPROGRAMS\${PRODUCT}\${LINK_SIMULATED}"
+    RMDir "$INSTDIR\${SIM_DIR}"
+  ${EndIf}
+
+  StrCpy $R9 0
+  !insertmacro ZEPH_OUR_FILES ZEPH_ADD_SIZE
+  IntOp $R9 $R9 + 1023
+  IntOp $R9 $R9 / 1024
+  WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $R9
+
+  ; What ran before runs again: the copy this setup installed in its place.
   ${If} $RestartProgram != ""
-  ${AndIf} ${FileExists} "$RestartProgram"
-    StrCpy $0 $RestartProgram
+    ${If} $RestartProgram == "$INSTDIR\${SIM_DIR}\zephkeys.exe"
+    ${AndIf} ${SectionIsSelected} ${SecPad}
+      StrCpy $0 "$INSTDIR\${SIM_DIR}\zephkeys.exe"
+    ${Else}
+      StrCpy $0 "$INSTDIR\zephkeys.exe"
+    ${EndIf}
     Call StartProgram
+  ${EndIf}
+  ${If} $Left != ""
+    SetRebootFlag true
+    SetErrorLevel 3010
   ${EndIf}
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "The tray program, its port library and its port driver."
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecAutostart} "Start ${PRODUCT} each time you log on (recommended)."
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecPad} "A window with the four launch buttons and a copy of the program that reads it instead of the notebook."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecAutostart} "Start ${PRODUCT} when anyone logs on (recommended)."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecPad} "Try it without the notebook: a window with the four launch buttons, and a copy of the program that reads it."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function .onInit
@@ -175,12 +282,23 @@ Please use the 64-bit setup of ${PRODUCT}." /SD IDOK
     Quit
   ${EndIf}
 !endif
-  ; Over an installed copy: its folder, and its choice about starting at logon.
+  StrCpy $ComponentsText "Choose what to install. Click Next to continue."
+  ; Over an installed copy: its folder (a /D= folder is ignored) and its choices.
+  StrCpy $Upgrade 0
   ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
   ${If} $0 != ""
+    StrCpy $Upgrade 1
     StrCpy $INSTDIR $0
-    ReadRegStr $1 HKCU "${RUN_KEY}" "${RUN_VALUE}"
-    ${IfThen} $1 == "" ${|} !insertmacro UnselectSection ${SecAutostart} ${|}
+    StrCpy $ComponentsText "Setup upgrades ${PRODUCT} in its folder, $INSTDIR, keeping your choices below."
+    ReadRegStr $1 HKLM "${RUN_KEY}" "${RUN_VALUE}"
+    ReadRegStr $2 HKCU "${RUN_KEY}" "${RUN_VALUE}"
+    ${If} $1 == ""
+    ${AndIf} $2 == ""
+      !insertmacro UnselectSection ${SecAutostart}
+    ${EndIf}
+    ${IfNot} ${FileExists} "$INSTDIR\${SIM_DIR}\zephpad.exe"
+      !insertmacro UnselectSection ${SecPad}
+    ${EndIf}
   ${EndIf}
   ${GetParameters} $0
   ClearErrors
@@ -188,6 +306,17 @@ Please use the 64-bit setup of ${PRODUCT}." /SD IDOK
   ${IfNot} ${Errors}
     !insertmacro UnselectSection ${SecAutostart}
   ${EndIf}
+  ClearErrors
+  ${GetOptions} $0 "/NOPAD" $1
+  ${IfNot} ${Errors}
+    !insertmacro UnselectSection ${SecPad}
+  ${EndIf}
+FunctionEnd
+
+; An upgrade stays in the folder of the installed copy, whose entry, start at
+; logon and service point there.
+Function SkipFolderOnUpgrade
+  ${IfThen} $Upgrade = 1 ${|} Abort ${|}
 FunctionEnd
 
 Function FinishRun
@@ -201,27 +330,37 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.StopProgram
+  Call un.ClosePads
   StrCpy $0 1
   Call un.StopDriver
 
-  Delete "$INSTDIR\zephkeys.exe"
-  Delete "$INSTDIR\PortIO.dll"
+  !insertmacro ZEPH_OUR_FILES ZEPH_REMOVE
+  ; Earlier versions ran the driver from the program's folder.
   Delete "$INSTDIR\zephio.sys"
-  Delete "$INSTDIR\zephpad.exe"
-  Delete "$INSTDIR\${SIM_DIR}\zephkeys.exe"
-  Delete "$INSTDIR\${SIM_DIR}\PortIO.dll"
-  Delete "$INSTDIR\${SIM_DIR}\zephpad.exe"
+  ; Only when nothing else is in them: a folder given with /D= may hold the user's files.
   RMDir "$INSTDIR\${SIM_DIR}"
-  Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
-  RMDir "${PUBLISHER_DIR}" ; when nothing else is in it
+  ${If} $Left != ""
+    RMDir /REBOOTOK "$INSTDIR\${SIM_DIR}"
+    RMDir /REBOOTOK "$INSTDIR"
+  ${EndIf}
+  RMDir "${PUBLISHER_DIR}"
 
   SetShellVarContext all
-  RMDir /r "$SMPROGRAMS\${PRODUCT}"
+  Delete "$SMPROGRAMS\${PRODUCT}\${LINK_PROGRAM}"
+  Delete "$SMPROGRAMS\${PRODUCT}\${LINK_UNINSTALL}"
+  Delete "$SMPROGRAMS\${PRODUCT}\${LINK_PAD}"
+  Delete "$SMPROGRAMS\${PRODUCT}\${LINK_SIMULATED}"
+  RMDir "$SMPROGRAMS\${PRODUCT}"
   SetShellVarContext current
   ; The simulated chipset's state; the button settings stay.
   Delete "$LOCALAPPDATA\${SIM_STATE}"
 
+  DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
   DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
   DeleteRegKey HKLM "${UNINST_KEY}"
+  ${If} $Left != ""
+    SetRebootFlag true
+    SetErrorLevel 3010
+  ${EndIf}
 SectionEnd
