@@ -117,11 +117,13 @@ std::vector<OurFile> OurFiles(const std::string& dir = kDir, bool pad = true) {
   std::vector<OurFile> files = {{dir + "\\zephkeys.exe", build + "\\bin\\zephkeys.exe"},
                                 {dir + "\\PortIO.dll", build + "\\bin\\PortIO.dll"},
                                 {dir + "\\zephpad.exe", build + "\\sim\\zephpad.exe"},
+                                {dir + "\\zephpad.com", build + "\\sim\\zephpad.com"},
                                 {DriverFile(), build + "\\bin\\zephio.sys"}};
   if (pad) {
     files.push_back({dir + "\\Simulator\\zephkeys.exe", build + "\\bin\\zephkeys.exe"});
     files.push_back({dir + "\\Simulator\\PortIO.dll", build + "\\sim\\PortIO.dll"});
     files.push_back({dir + "\\Simulator\\zephpad.exe", build + "\\sim\\zephpad.exe"});
+    files.push_back({dir + "\\Simulator\\zephpad.com", build + "\\sim\\zephpad.com"});
   }
   return files;
 }

@@ -1,6 +1,6 @@
 ; Zephra Button's installer. The build runs makensis with the version, the target
 ; (ARCH x86 or x64) and the files to pack:
-;   VERSION OUTFILE PROGRAM PORTIO_HW DRIVER PORTIO_SIM PAD ICON WIZARD
+;   VERSION OUTFILE PROGRAM PORTIO_HW DRIVER PORTIO_SIM PAD PAD_CONSOLE ICON WIZARD
 ;
 ; Silent use: setup.exe /S [/NOAUTOSTART] [/NOPAD] [/D=folder]; uninstall.exe /S.
 ; Over an installed copy the setup keeps its folder and ignores /D=.
@@ -117,16 +117,19 @@ Windows removes them when it restarts:$Left"
   !insertmacro ${DO} "$INSTDIR" "zephkeys.exe"
   !insertmacro ${DO} "$INSTDIR" "PortIO.dll"
   !insertmacro ${DO} "$INSTDIR" "zephpad.exe"
+  !insertmacro ${DO} "$INSTDIR" "zephpad.com"
   !insertmacro ${DO} "$INSTDIR" "uninstall.exe"
   !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephkeys.exe"
   !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "PortIO.dll"
   !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.exe"
+  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.com"
   !insertmacro ${DO} "${DRIVER_DIR}" "zephio.sys"
 !macroend
 !macro ZEPH_PAD_FILES DO
   !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephkeys.exe"
   !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "PortIO.dll"
   !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.exe"
+  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.com"
 !macroend
 !define LINK_PROGRAM "${PRODUCT}.lnk"
 !define LINK_UNINSTALL "Uninstall ${PRODUCT}.lnk"
@@ -182,8 +185,10 @@ Section "${PRODUCT}" SecProgram
   !insertmacro ZEPH_FILE "$INSTDIR" "zephkeys.exe" "${PROGRAM}"
   !insertmacro ZEPH_FILE "$INSTDIR" "PortIO.dll" "${PORTIO_HW}"
   ; Beside the hardware library the pad's "show" tells whether this notebook
-  ; reports its buttons where the program reads them.
+  ; reports its buttons where the program reads them; zephpad.com is what a
+  ; command prompt runs for "zephpad", and waits for.
   !insertmacro ZEPH_FILE "$INSTDIR" "zephpad.exe" "${PAD}"
+  !insertmacro ZEPH_FILE "$INSTDIR" "zephpad.com" "${PAD_CONSOLE}"
   !insertmacro ZEPH_FILE "${DRIVER_DIR}" "zephio.sys" "${DRIVER}"
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -230,6 +235,7 @@ Section "Launch-button pad" SecPad
   !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "zephkeys.exe" "${PROGRAM}"
   !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "PortIO.dll" "${PORTIO_SIM}"
   !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "zephpad.exe" "${PAD}"
+  !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "zephpad.com" "${PAD_CONSOLE}"
   SetShellVarContext all
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${LINK_PAD}" "$INSTDIR\${SIM_DIR}\zephpad.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${LINK_SIMULATED}" "$INSTDIR\${SIM_DIR}\zephkeys.exe"
