@@ -145,7 +145,7 @@ TEST_F(MonitorTest, TrayIconRetriesUntilTheIconIsThereOrReportAndEndTheProgram) 
         [&] {
           HWND hwnd = WaitForWindow(kMonitorTitle, 5000, false);
           if (c.comesLater) {
-            Sleep(250);  // a retry or two fail first
+            WaitUntil([&] { return shell.Adds() >= 2; }, 10000);  // the first add and a retry fail
             shell.StopRefusing();
           }
           if (!c.reported) {

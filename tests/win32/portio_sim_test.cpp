@@ -125,7 +125,7 @@ TEST(PortIOSimTest, PadTypedAtAPromptPrintsBeforeThePromptReturnsWithItsExitCode
   }
   // Without arguments the pad's window opens, and the prompt is back at once.
   EXPECT_EQ(prompt.Type("zephpad").find("usage"), std::string::npos);
-  HWND pad = test::WaitForWindow("Zephra Button Pad");
+  HWND pad = test::WaitForWindow("Zephra Button Pad", 30000);
   ASSERT_NE(pad, nullptr);
   PostMessageA(pad, WM_COMMAND, IDCANCEL, 0);
   EXPECT_TRUE(test::WaitGone(pad));
