@@ -51,7 +51,7 @@ if [ $i686_where = guest ]; then
     done
     t=$SECONDS
     rc=0
-    bash tools/guest.sh run env ZEPH_WINE_TEMPLATE_DIR=/opt/zeph ZEPH_PREFIX_OVERLAY=1 \
+    bash tools/guest.sh run env ZEPH_WINE_TEMPLATE_DIR=/opt/zeph ZEPH_PREFIX_OVERLAY=1 ZEPH_TEST_TIMEOUT=900 \
       xvfb-run -a -s "-screen 0 1024x768x24" \
       ctest --preset win32 --no-tests=error --output-junit "$PWD/$results/win32.xml" || rc=$?
     echo "== i686 suite in the emulated machine: $((SECONDS - t)) s"
