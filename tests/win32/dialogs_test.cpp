@@ -15,8 +15,9 @@ using namespace test;
 
 constexpr const char* kAddressTitle = "Input Dialog";
 
-// Whether the caption a control draws in the colour shows whole, ending
-// inside its box.
+void OpenProperties() { OpenPropertiesDialog(Slots(), Platform().windows, Platform().starter); }
+
+// Whether the caption a control draws in the colour shows, ending inside its box.
 bool CaptionFits(HWND control, COLORREF colour) {
   RECT rc;
   GetClientRect(control, &rc);
@@ -25,37 +26,35 @@ bool CaptionFits(HWND control, COLORREF colour) {
   HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
   HGDIOBJ old = SelectObject(mem, bitmap);
   SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
-  int first = -1, last = -1;  // columns with the colour
-  for (int x = 0; x < rc.right; ++x) {
+  int last = -1;  // the last column with the colour
+  for (int x = 0; x < rc.right; ++x)
     for (int y = 0; y < rc.bottom; ++y)
       if (GetPixel(mem, x, y) == colour) last = x;
-    if (first < 0) first = last;
-  }
   SelectObject(mem, old);
   DeleteObject(bitmap);
   DeleteDC(mem);
   ReleaseDC(control, screen);
-  return first >= 0 && last < rc.right - 1;
+  return last >= 0 && last < rc.right - 1;
 }
 
 class PropertiesTest : public ::testing::Test {
  protected:
-  void SetUp() override { test::ResetSlots(); }
-  void TearDown() override { test::ResetSlots(); }
-  SlotStore& slots = test::Slots();
+  void SetUp() override { ResetSlots(); }
+  void TearDown() override { ResetSlots(); }
+  SlotStore& slots = Slots();
 
   // Runs the dialog as the tray icon opens it, with driver acting on its window.
   void Open(const std::function<void(HWND)>& driver) {
-    test::RunWithDriver(
+    RunWithDriver(
         [&] {
           HWND hwnd = WaitForWindow(kPropertiesTitle);
           if (hwnd) driver(hwnd);
           // Whatever the driver left open is cancelled, so a failed check cannot hang the run.
-          if (test::WaitGone(hwnd, 3000)) return;
+          if (WaitGone(hwnd, 3000)) return;
           PostMessageA(FindWindowA(nullptr, kAddressTitle), WM_COMMAND, IDCANCEL, 0);
           PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
         },
-        [&] { return test::OpenProperties(), 0; });
+        [] { return OpenProperties(), 0; });
   }
   static bool ApplyEnabled(HWND dlg) { return IsWindowEnabled(GetDlgItem(dlg, IDC_APPLY)) != FALSE; }
 };
@@ -102,7 +101,7 @@ TEST_F(PropertiesTest, ApplyCommitsPendingAndDisablesItselfUntilARowOrDefaultIsC
     HWND addr = WaitForWindow(kAddressTitle);
     steps.push_back(ApplyEnabled(dlg));
     PostMessageA(addr, WM_SYSCOMMAND, SC_CLOSE, 0);
-    test::WaitGone(addr);
+    WaitGone(addr);
     steps.push_back(ItemText(dlg, IDC_EDIT_S3) == "kept.example");
     Click(dlg, IDC_APPLY);
     WaitUntil([&] { return !ApplyEnabled(dlg); });
@@ -110,8 +109,8 @@ TEST_F(PropertiesTest, ApplyCommitsPendingAndDisablesItselfUntilARowOrDefaultIsC
     steps.push_back(WaitUntil([&] { return ApplyEnabled(dlg); }));
     RECT rc;
     GetWindowRect(GetDlgItem(dlg, IDCANCEL), &rc);
-    test::ClickAt((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);  // a real click
-    steps.push_back(test::WaitGone(dlg, 3000));
+    ClickAt((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);  // a real click
+    steps.push_back(WaitGone(dlg, 3000));
   });
   EXPECT_EQ(steps, std::vector<bool>(6, true));
   EXPECT_EQ(StoredSlot("S1"), kDefaultBrowser);
@@ -132,13 +131,13 @@ TEST_F(PropertiesTest, TypedAddressIsUsedAtOnceAndCancelDoesNotTakeItBack) {
     GetWindowRect(addr, &addrRect);
     const std::string long300(300, 'w');
     SendMessageA(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(long300.c_str()));  // a paste
-    seen.push_back(test::Text(field) == std::string(256, 'w'));
+    seen.push_back(Text(field) == std::string(256, 'w'));
     SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(long300.c_str()));
     Click(addr, IDOK);
     HWND box = WaitForWindow("Error");
-    seen.push_back(box && test::HasStaticText(box, "Please enter no more than 256 characters."));
+    seen.push_back(box && HasStaticText(box, "Please enter no more than 256 characters."));
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    seen.push_back(test::WaitGone(box) && (Sleep(100), IsWindowVisible(addr)));
+    seen.push_back(WaitGone(box) && (Sleep(100), IsWindowVisible(addr)));
     SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
     for (char c : std::string(" news.example.com ")) PostMessageA(field, WM_CHAR, c, 1);  // typed
     Key(field, VK_RETURN);  // OK is the default button
@@ -148,7 +147,7 @@ TEST_F(PropertiesTest, TypedAddressIsUsedAtOnceAndCancelDoesNotTakeItBack) {
     addr = WaitForWindow(kAddressTitle);
     fieldAtSecondOpening = ItemText(addr, IDC_ADDRESS);
     Click(addr, IDOK);
-    test::WaitGone(addr);
+    WaitGone(addr);
     Click(dlg, IDCANCEL);
   });
   EXPECT_EQ(seen, std::vector<bool>(3, true));
@@ -158,7 +157,7 @@ TEST_F(PropertiesTest, TypedAddressIsUsedAtOnceAndCancelDoesNotTakeItBack) {
   EXPECT_EQ(slots.Current(kSlotAddress1) + slots.Pending(kSlotAddress1), " news.example.com  news.example.com ");
   EXPECT_EQ(slots.Current(kSlotAddress2) + slots.Pending(kSlotAddress2), "");
   // The next poll tick stores it; nothing has even made the key yet.
-  EXPECT_EQ(test::Platform().registry.Open(kSlotKeyPath), nullptr);
+  EXPECT_EQ(Platform().registry.Open(kSlotKeyPath), nullptr);
 }
 
 // Browsing changes only the pending text: launches keep starting the old
@@ -169,7 +168,7 @@ TEST_F(PropertiesTest, BrowseStartsTheChosenProgramAndLeavesCurrentUntilCommitte
                       {IDC_BTN_S4, kSlotMailer, IDC_EDIT_S4, "OutLook.exe", "C:\\zeph apps\\Mail Program.exe"}};
   slots.EnsureKey();
   for (const Row& row : rows) {
-    ASSERT_TRUE(test::InstallMarker(row.chosen));
+    ASSERT_TRUE(InstallMarker(row.chosen));
     slots.SetCurrent(row.slot, "C:\\old.exe");
     slots.WriteSlot(slots.Name(row.slot));
   }
@@ -178,7 +177,7 @@ TEST_F(PropertiesTest, BrowseStartsTheChosenProgramAndLeavesCurrentUntilCommitte
       Click(dlg, row.button);
       HWND open = WaitForWindow("Open", 10000), name = nullptr;  // and its file-name field, cmb13
       WaitUntil([&] { return (name = GetDlgItem(open, 1148)) != nullptr; });
-      std::string seen = test::Text(name) + "|";  // the file name, then the file-type list
+      std::string seen = Text(name) + "|";  // the file name, then the file-type list
       HWND types = GetDlgItem(open, 1136);
       for (int i = 0, n = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0)); i < n; ++i) {
         char text[128] = "";
@@ -188,14 +187,14 @@ TEST_F(PropertiesTest, BrowseStartsTheChosenProgramAndLeavesCurrentUntilCommitte
       EXPECT_EQ(seen, std::string(row.initialName) + "|(*.exe) file;(*.com) files;");
       SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(row.chosen.c_str()));
       PostMessageA(open, WM_COMMAND, IDOK, 0);
-      ASSERT_TRUE(test::WaitGone(open, 10000));
+      ASSERT_TRUE(WaitGone(open, 10000));
       EXPECT_TRUE(WaitUntil([&] { return ItemText(dlg, row.field) == row.chosen; })) << row.chosen;
-      EXPECT_TRUE(WaitUntil([&] { return test::MarkerLog().find(row.chosen) != std::string::npos; }, 10000));
+      EXPECT_TRUE(WaitUntil([&] { return MarkerLog().find(row.chosen) != std::string::npos; }, 10000));
     }
     Click(dlg, IDCANCEL);
   });
   // Started at once, by the quoted path.
-  EXPECT_EQ(test::MarkerLog(), "\"" + rows[0].chosen + "\"\n\"" + rows[1].chosen + "\"\n");
+  EXPECT_EQ(MarkerLog(), "\"" + rows[0].chosen + "\"\n\"" + rows[1].chosen + "\"\n");
   for (bool committed : {false, true}) {
     if (committed) Open([&](HWND dlg) { Click(dlg, IDOK); });
     for (const Row& row : rows) {
@@ -215,7 +214,7 @@ TEST_F(PropertiesTest, AFailedOpeningStoresNothing) {
   slots.EnsureKey();
   ASSERT_TRUE(UnregisterClassA(kCommandButtonClass, GetModuleHandleA(nullptr)));
   slots.SetPending(kSlotBrowser, "C:\\pending.exe");
-  test::OpenProperties();
+  OpenProperties();
   RegisterFormsControls(GetModuleHandleA(nullptr));
   EXPECT_EQ(StoredSlot("S1"), "<missing>");
 }

@@ -98,10 +98,9 @@ TEST_F(Zephkeys, FirstTickStoresEverySlotAs256ByteText) {
   const char* names[] = {"S1", "S2", "S3", "S4"};
   for (const auto& run : runs) {
     auto key = Platform().registry.Create(kSlotKeyPath);
-    for (int i = 0; i < 4; ++i) {
-      const auto* data = reinterpret_cast<const uint8_t*>(run[i].before.data());
-      if (run[i].type) key->Set(names[i], run[i].type, data, static_cast<uint32_t>(run[i].before.size()));
-    }
+    for (int i = 0; i < 4; ++i)
+      if (run[i].type) key->Set(names[i], run[i].type, reinterpret_cast<const uint8_t*>(run[i].before.data()),
+                                static_cast<uint32_t>(run[i].before.size()));
     key.reset();
     ASSERT_TRUE(Ready(Start()));
     for (int i = 0; i < 4; ++i)

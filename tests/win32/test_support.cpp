@@ -4,28 +4,22 @@
 #include <fstream>
 #include <iterator>
 
-#include "dialogs/properties_dlg.h"
-
 namespace zeph::test {
 
 Win32Platform& Platform() {
   static Win32Platform platform;
   return platform;
 }
-
 SlotStore& Slots() {
   static SlotStore slots(Platform().registry, Platform().windows);
   return slots;
 }
 
-void OpenProperties() { OpenPropertiesDialog(Slots(), Platform().windows, Platform().starter); }
-
 void ResetSlots() {
   RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath);
-  SlotStore& slots = Slots();
   for (int n = 1; n <= 4; ++n) {
-    slots.SetCurrent(n, "");
-    slots.SetPending(n, "");
+    Slots().SetCurrent(n, "");
+    Slots().SetPending(n, "");
   }
 }
 
@@ -44,9 +38,8 @@ void PutSlot(const char* name, const std::string& text) {
 }
 
 bool InstallMarker(const std::string& path) {
-  for (size_t sep = path.find('\\', 3); sep != std::string::npos; sep = path.find('\\', sep + 1)) {
+  for (size_t sep = path.find('\\', 3); sep != std::string::npos; sep = path.find('\\', sep + 1))
     CreateDirectoryA(path.substr(0, sep).c_str(), nullptr);
-  }
   DeleteFileA(kMarkerLog);
   return CopyFileA((SimDir() + "..\\bin\\zeph_marker.exe").c_str(), path.c_str(), FALSE) != FALSE;
 }
@@ -101,9 +94,8 @@ std::vector<HWND> TopLevel(const char* cls, const char* title, DWORD pid) {
   return q.found;
 }
 
-std::string Text(HWND hwnd) {
+std::string Text(HWND hwnd) {  // WM_GETTEXT: GetWindowText does not read other threads' controls
   char buf[1024] = "";
-  // WM_GETTEXT rather than GetWindowText: it also reads other threads' controls.
   SendMessageA(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
   return buf;
 }
@@ -182,36 +174,6 @@ bool TrayIcon(HWND owner, UINT id, DWORD message) {
   icon.hWnd = owner;
   icon.uID = id;
   return Shell_NotifyIconA(message, &icon) != FALSE;
-}
-
-namespace {
-constexpr const char* kTaskbarClass = "Shell_TrayWnd";
-}
-
-StandInShell::StandInShell(bool forwardAdds) : m_forwardAdds(forwardAdds) {
-  m_real = FindWindowA(kTaskbarClass, nullptr);
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = Proc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = kTaskbarClass;
-  RegisterClassA(&wc);  // already there from an earlier stand-in: fine
-  // Top-most, so that a search by class meets it before the real taskbar.
-  m_hwnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kTaskbarClass, nullptr, WS_POPUP, 0, 0, 0, 0, nullptr,
-                           nullptr, wc.hInstance, nullptr);
-  SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowPos(m_hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
-
-StandInShell::~StandInShell() { DestroyWindow(m_hwnd); }
-
-LRESULT CALLBACK StandInShell::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* self = reinterpret_cast<StandInShell*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (msg != WM_COPYDATA || !self) return DefWindowProcA(hwnd, msg, wp, lp);
-  const bool add = reinterpret_cast<const COPYDATASTRUCT*>(lp)->dwData == NIM_ADD;
-  if (!self->m_refusing || !add) return SendMessageA(self->m_real, msg, wp, lp);
-  ++self->m_adds;
-  if (self->m_forwardAdds) SendMessageA(self->m_real, msg, wp, lp);
-  return FALSE;
 }
 
 }  // namespace zeph::test
