@@ -8,10 +8,14 @@
 zeph_build_windows() {
   local root
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-  if [ -z "${ZEPH_PRESET:-}" ]; then
-    if bash "$root/tools/guest.sh" host-runs-i386; then ZEPH_PRESET=win32; else ZEPH_PRESET=win64; fi
+  if [ -n "${ZEPH_PRESET:-}" ]; then
+    ZEPH_PRESET_WHY="ZEPH_PRESET=$ZEPH_PRESET"
+  elif bash "$root/tools/guest.sh" host-runs-i386; then
+    ZEPH_PRESET=win32 ZEPH_PRESET_WHY="this kernel runs 32-bit code"
+  else
+    ZEPH_PRESET=win64 ZEPH_PRESET_WHY="this kernel runs no 32-bit code, so 32-bit Wine cannot run here"
   fi
-  export ZEPH_PRESET ZEPH_WINE_ARCH=$ZEPH_PRESET
+  export ZEPH_PRESET ZEPH_PRESET_WHY ZEPH_WINE_ARCH=$ZEPH_PRESET
   [ -n "${ZEPH_RUN_BUILT:-}" ] && return 0
   bash "$root/tools/setup.sh" || return 1
   mkdir -p "$root/build"

@@ -18,9 +18,9 @@ trap zeph_end_prefix EXIT
 cd "build/$ZEPH_PRESET/sim"
 
 if [ "$ZEPH_PRESET" = win64 ]; then
-  echo "run: the x86_64 programs under 64-bit Wine (${ZEPH_WHY:-this kernel runs no 32-bit code, so 32-bit Wine cannot run here})"
+  echo "run: the x86_64 programs under 64-bit Wine ($ZEPH_PRESET_WHY)"
 else
-  echo "run: the i686 programs under 32-bit Wine"
+  echo "run: the i686 programs under 32-bit Wine ($ZEPH_PRESET_WHY)"
 fi
 env="DISPLAY=$DISPLAY${XAUTHORITY:+ XAUTHORITY=$XAUTHORITY} WINEPREFIX=$WINEPREFIX WINEARCH=$WINEARCH"
 cat <<NOTE
