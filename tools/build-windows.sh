@@ -8,7 +8,9 @@
 zeph_build_windows() {
   local root
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-  if [ -n "${ZEPH_PRESET:-}" ]; then
+  if [ -n "${ZEPH_PRESET_WHY:-}" ]; then
+    :  # chosen before this script started again under Xvfb
+  elif [ -n "${ZEPH_PRESET:-}" ]; then
     ZEPH_PRESET_WHY="ZEPH_PRESET=$ZEPH_PRESET"
   elif bash "$root/tools/guest.sh" host-runs-i386; then
     ZEPH_PRESET=win32 ZEPH_PRESET_WHY="this kernel runs 32-bit code"
