@@ -67,7 +67,9 @@ DWORD RunToEnd(std::string cmd, Wait wait = kProcess, HANDLE* process = nullptr)
   AssignProcessToJobObject(job, pi.hProcess);
   ResumeThread(pi.hThread);
   DWORD code = STILL_ACTIVE;
-  if (wait != kNoWait && WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+  if (wait != kNoWait && WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(pi.hProcess, &code);
+  }
   WaitUntil([&] {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
     QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr);
@@ -116,8 +118,10 @@ struct OurFile {
 };
 std::vector<OurFile> OurFiles(const std::string& dir = kDir, bool pad = true) {
   const std::string bin = Env("ZEPH_BUILD") + "\\bin\\", sim = Env("ZEPH_BUILD") + "\\sim\\";
-  std::vector<OurFile> files = {{dir + "\\zephkeys.exe", bin + "zephkeys.exe"}, {dir + "\\PortIO.dll", bin + "PortIO.dll"},
-                                {dir + "\\zephpad.exe", sim + "zephpad.exe"},   {dir + "\\zephpad.com", sim + "zephpad.com"},
+  std::vector<OurFile> files = {{dir + "\\zephkeys.exe", bin + "zephkeys.exe"},
+                                {dir + "\\PortIO.dll", bin + "PortIO.dll"},
+                                {dir + "\\zephpad.exe", sim + "zephpad.exe"},
+                                {dir + "\\zephpad.com", sim + "zephpad.com"},
                                 {DriverFile(), bin + "zephio.sys"}};
   if (!pad) return files;
   for (const char* f : {"zephkeys.exe", "PortIO.dll", "zephpad.exe", "zephpad.com"}) {
@@ -143,7 +147,8 @@ std::string RegValue(HKEY root, const char* path, const char* name) {
 void PutText(HKEY root, const char* path, const char* name, const std::string& text) {
   HKEY key;
   ASSERT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr), 0);
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>(text.size() + 1));
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>(text.size() + 1));
   RegCloseKey(key);
 }
 
@@ -155,7 +160,8 @@ std::string PendingAtRestart() {
   std::string data(65536, '\0');
   DWORD size = static_cast<DWORD>(data.size());
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
-  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]), &size)) size = 0;
+  BYTE* bytes = reinterpret_cast<BYTE*>(&data[0]);
+  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, bytes, &size)) size = 0;
   RegCloseKey(key);
   std::vector<std::string> names;  // read by the value's size: a delete's second name is empty
   for (size_t at = 0; at + 1 < size; at += names.back().size() + 1) names.push_back(Lower(data.c_str() + at));
@@ -306,25 +312,14 @@ std::vector<Control> Controls(HWND top, std::string* texts) {
 }
 
 // The first visible top-level window titled "Zephra Button..." (not the pad) that match accepts.
-struct Search {
-  bool (*match)(HWND);
-  HWND found;
-};
-BOOL CALLBACK TryWindow(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<Search*>(param);
-  char title[256] = "";
-  GetWindowTextA(hwnd, title, sizeof title);
-  if (!IsWindowVisible(hwnd) || std::string(title).rfind("Zephra Button", 0) != 0 || std::string(title) == kPadTitle ||
-      !search->match(hwnd)) {
-    return TRUE;
-  }
-  search->found = hwnd;
-  return FALSE;
-}
 HWND OurWindow(bool (*match)(HWND)) {
-  Search search = {match, nullptr};
-  EnumWindows(TryWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, nullptr); w; w = FindWindowExA(nullptr, w, nullptr, nullptr)) {
+    char title[256] = "";
+    GetWindowTextA(w, title, sizeof title);
+    const std::string t = title;
+    if (IsWindowVisible(w) && t.rfind("Zephra Button", 0) == 0 && t != kPadTitle && match(w)) return w;
+  }
+  return nullptr;
 }
 bool HasPage(HWND hwnd) { return FindWindowExA(hwnd, nullptr, "#32770", nullptr) != nullptr; }
 // The setup's or the uninstaller's wizard: the window with a page in it.
@@ -347,8 +342,9 @@ std::string CloseMessageBox() {
 // the other process): MS Shell Dlg 8 pt, bold for the header's title (1037), 12 pt
 // bold for the welcome and finish pages' title (1201).
 std::string Misfit(const Control& c) {
-  const std::string cls = Lower(c.cls), what = "\"" + c.text.substr(0, 40) + "\" (" + c.cls + " " + std::to_string(c.id) + ")";
   if (c.text.empty()) return "";
+  const std::string cls = Lower(c.cls);
+  const std::string what = "\"" + c.text.substr(0, 40) + "\" (" + c.cls + " " + std::to_string(c.id) + ")";
   RECT box, area;
   GetWindowRect(c.hwnd, &box);
   GetClientRect(GetParent(c.hwnd), &area);
@@ -358,20 +354,20 @@ std::string Misfit(const Control& c) {
   }
   const bool isButton = cls == "button";
   const LONG type = c.style & (isButton ? BS_TYPEMASK : SS_TYPEMASK);
-  if (!isButton && (cls != "static" || (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT && type != SS_LEFTNOWORDWRAP))) {
-    return "";
-  }
+  const bool isText = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_LEFTNOWORDWRAP;
+  if (!isButton && (cls != "static" || !isText)) return "";
   HDC dc = GetDC(nullptr);
   const bool big = c.id == 1201;
-  HFONT font = CreateFontA(-MulDiv(big ? 12 : 8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0,
-                           big || c.id == 1037 ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
+  const int weight = big || c.id == 1037 ? FW_BOLD : FW_NORMAL;
+  HFONT font = CreateFontA(-MulDiv(big ? 12 : 8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, weight, 0, 0, 0,
+                           DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
   HGDIOBJ old = SelectObject(dc, font);
   RECT client;
   GetClientRect(c.hwnd, &client);
   int width = client.right, height = client.bottom;
-  if (isButton && type == BS_GROUPBOX) width -= 2 * GetSystemMetrics(SM_CXEDGE) + 12;
-  else if (isButton && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)) width -= 2 * GetSystemMetrics(SM_CXEDGE) + 4;
-  else if (isButton) width -= GetSystemMetrics(SM_CXMENUCHECK) + 4;
+  const bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+  if (isButton) width -= type == BS_GROUPBOX ? 2 * GetSystemMetrics(SM_CXEDGE) + 12
+                         : push ? 2 * GetSystemMetrics(SM_CXEDGE) + 4 : GetSystemMetrics(SM_CXMENUCHECK) + 4;
   RECT need = {0, 0, width, 0};
   DrawTextA(dc, c.text.c_str(), -1, &need,
             DT_CALCRECT | (isButton || type == SS_LEFTNOWORDWRAP ? DT_SINGLELINE : DT_WORDBREAK | DT_EXPANDTABS));
