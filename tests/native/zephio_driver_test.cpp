@@ -162,7 +162,8 @@ TEST_F(ZephioDriver, ServesEachMachineOnlyItsOwnRegisterAndOnlyTheProgramsWrites
   }
 }
 
-// Malformed requests are answered before any hardware is touched.
+// Malformed requests are answered before any hardware is touched: one of each
+// verdict of Decode, whose cases the protocol's tests go through.
 TEST_F(ZephioDriver, MalformedRequestsTouchNothing) {
   ASSERT_EQ(Load(kIntel), STATUS_SUCCESS);
   const struct {
@@ -171,15 +172,9 @@ TEST_F(ZephioDriver, MalformedRequestsTouchNothing) {
     ULONG inSize, outSize;
     NTSTATUS status;
   } cases[] = {
-      {ControlCode(0x900, 0), {kExtButton, 0}, 8, 8, STATUS_INVALID_DEVICE_REQUEST},
       {ControlCode(0x902, kFileReadAccess), {kExtButton, 0}, 8, 8, STATUS_INVALID_DEVICE_REQUEST},
       {kIoctlRead, {kExtButton, 0}, 7, 8, STATUS_INFO_LENGTH_MISMATCH},
-      {kIoctlRead, {kExtButton, 0}, 8, 4, STATUS_INFO_LENGTH_MISMATCH},
-      {kIoctlWrite, {kExtButton, 0}, 8, 8, STATUS_INFO_LENGTH_MISMATCH},
-      {kIoctlRead, {kExtButton, 1}, 8, 8, STATUS_INVALID_PARAMETER},
       {kIoctlWrite, {kExtButton, 0x100}, 8, 0, STATUS_INVALID_PARAMETER},
-      {kIoctlWrite, {kHostBridgeVendor, 0x12}, 8, 0, STATUS_INVALID_PARAMETER},
-      {kIoctlRead, {0x7B, 0}, 8, 8, STATUS_INVALID_PARAMETER},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("row " + std::to_string(&c - cases));
