@@ -10,11 +10,10 @@ namespace {
 
 class ButtonReaderTest : public ::testing::Test, protected fake::Program {};
 
-// The vendor's value above bit 15 does not count.
 TEST_F(ButtonReaderTest, ProbeLooksAtTheLow16BitsOfTheVendor) {
   for (uint16_t vendor : {ChipsetSim::kSisVendor, ChipsetSim::kOtherVendor})
     for (uint32_t high : {0u, 0xABCD0000u, 0x10390000u}) {
-      ChipsetSim bridge(vendor);
+      ChipsetSim bridge(vendor);  // the vendor's value above bit 15 does not count
       bridge.SetPciHighBits(high);
       EXPECT_EQ(ButtonReader(bridge, sleeper).ProbeVariant(),
                 vendor == ChipsetSim::kSisVendor ? ChipsetVariant::kSis : ChipsetVariant::kExtendedBank);
@@ -58,10 +57,8 @@ TEST_F(ButtonReaderTest, AcknowledgementThatNeverReadsBackGivesUpAfterTheBound) 
   chip.SetCmos(0, 0x7B, 0x35);
   chip.SetAckIgnored(true);
   EXPECT_EQ(reader.ReadCode(timer), 0);
-  // first read + 2 confirmations + 0x8000000 failed read-backs, each an index
-  // write and a data read
-  EXPECT_EQ(chip.Reads(), 1u + 1u + 2u + ButtonReader::kReadBackLimit);
-  EXPECT_EQ(ButtonReader::kReadBackLimit, 134217728u);
+  // the probe, the first read, 2 confirmations and 0x8000000 failed read-backs
+  EXPECT_EQ(chip.Reads(), 1u + 1u + 2u + 0x8000000u);
   EXPECT_EQ(timer.periods, (std::vector<unsigned>{30000, 1000}));
 }
 

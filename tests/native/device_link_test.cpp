@@ -1,6 +1,7 @@
 // When PortIO.dll opens, keeps and closes its handle to the driver.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "portio/hw/device_link.h"
@@ -13,15 +14,8 @@ struct FakeOps {
   bool driverRunning = true;  // an open succeeds
   int opens = 0, closes = 0, open = 0;
   uint32_t Now() const { return now; }
-  bool Open() {
-    ++opens;
-    open += driverRunning;
-    return driverRunning;
-  }
-  void Close() {
-    ++closes;
-    --open;
-  }
+  bool Open() { return ++opens, open += driverRunning, driverRunning; }
+  void Close() { ++closes, --open; }
 };
 
 // One request after the previous one: how long after, whether the driver is
@@ -29,8 +23,7 @@ struct FakeOps {
 // sent on a handle, its result, and the opens and closes so far.
 struct Step {
   uint32_t afterMs;
-  bool driverRunning;
-  bool requestOk;
+  bool driverRunning, requestOk;
   int sent;
   bool result;
   int opens, closes;
@@ -39,18 +32,15 @@ struct Step {
 void Play(const std::vector<Step>& steps, const char* name) {
   FakeOps ops;
   DeviceLink<FakeOps> link(ops);
-  int number = 0;
   for (const Step& s : steps) {
-    ++number;
+    SCOPED_TRACE(std::string(name) + ", step " + std::to_string(&s - steps.data() + 1));
     ops.now += s.afterMs;
     ops.driverRunning = s.driverRunning;
     int sent = 0;
-    EXPECT_EQ(link.Request([&] { ++sent; return s.requestOk; }), s.result) << name << " step " << number;
-    EXPECT_EQ(sent, s.sent) << name << " step " << number;
-    EXPECT_EQ(ops.opens, s.opens) << name << " step " << number;
-    EXPECT_EQ(ops.closes, s.closes) << name << " step " << number;
-    EXPECT_EQ(link.IsOpen(), ops.open == 1) << name << " step " << number;
-    EXPECT_GE(ops.open, 0) << name << " step " << number;  // never closed twice
+    EXPECT_EQ(link.Request([&] { return ++sent, s.requestOk; }), s.result);
+    EXPECT_EQ(std::vector<int>({sent, ops.opens, ops.closes}), std::vector<int>({s.sent, s.opens, s.closes}));
+    EXPECT_EQ(link.IsOpen(), ops.open == 1);
+    EXPECT_GE(ops.open, 0);  // never closed twice
   }
   link.Close();
   EXPECT_EQ(ops.open, 0) << name << ": a handle left open at the end";

@@ -1,34 +1,41 @@
 #include "tests/native/fake_kernel.h"
 
+#include <stdarg.h>
 #include <stdio.h>
+#include <string.h>
+#include <wchar.h>
+
+#include <map>
 
 namespace {
 
-std::string Hex(unsigned value) {
-  char text[16];
-  snprintf(text, sizeof text, "0x%X", value);
-  return text;
+FakeKernel& K() { return FakeKernel::Get(); }
+
+void Log(const char* format, ...) {
+  char line[256];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  K().calls.push_back(line);
 }
 
-std::string SidText(PSID sid) {
-  const auto* bytes = static_cast<const UCHAR*>(sid);
+std::string Text(const UNICODE_STRING* s) { return std::string(s->Buffer, s->Buffer + s->Length / 2); }
+
+std::string SidText(const UCHAR* sid) {
   uint64_t authority = 0;
-  for (int i = 2; i < 8; ++i) authority = authority << 8 | bytes[i];
-  std::string text = "S-" + std::to_string(bytes[0]) + "-" + std::to_string(authority);
-  for (int i = 0; i < bytes[1]; ++i) {
+  for (int i = 2; i < 8; ++i) authority = authority << 8 | sid[i];
+  std::string text = "S-" + std::to_string(sid[0]) + "-" + std::to_string(authority);
+  for (int i = 0; i < sid[1]; ++i) {
     ULONG sub;
-    memcpy(&sub, bytes + 8 + 4 * i, 4);
+    memcpy(&sub, sid + 8 + 4 * i, 4);
     text += "-" + std::to_string(sub);
   }
   return text;
 }
 
-const char* BusName(BUS_DATA_TYPE bus) { return bus == Cmos ? "Cmos" : bus == PCIConfiguration ? "PCI" : "?"; }
-
-FakeKernel& K() { return FakeKernel::Get(); }
-
-// A handle the fake kernel hands out; only its value matters.
-int g_handleTarget;
+std::map<const ACL*, std::string> g_aces;  // each ACL's entries, as "SID mask" text
+int g_handleTarget;                        // the one handle handed out; only its value matters
 
 }  // namespace
 
@@ -37,33 +44,33 @@ FakeKernel& FakeKernel::Get() {
   return kernel;
 }
 
-void RtlInitUnicodeString(PUNICODE_STRING target, PCWSTR source) {
-  target->Buffer = const_cast<PWSTR>(source);
+void RtlInitUnicodeString(PUNICODE_STRING target, const wchar_t* source) {
+  target->Buffer = const_cast<wchar_t*>(source);
   target->Length = static_cast<USHORT>(wcslen(source) * 2);
-  target->MaximumLength = static_cast<USHORT>(target->Length + 2);
 }
 
 NTSTATUS RtlCreateAcl(PACL acl, ULONG, ULONG revision) {
-  if (K().Fail("RtlCreateAcl")) return K().failAt;
+  if (K().failCall == "RtlCreateAcl") return FakeKernel::kFailed;
   acl->AclRevision = static_cast<UCHAR>(revision);
-  K().acls[acl].clear();
+  g_aces[acl].clear();
   return STATUS_SUCCESS;
 }
 
 NTSTATUS RtlAddAccessAllowedAce(PACL acl, ULONG revision, ACCESS_MASK mask, PSID sid) {
-  if (K().Fail("RtlAddAccessAllowedAce")) return K().failAt;
-  if (!K().acls.count(acl) || revision != acl->AclRevision) return STATUS_INVALID_PARAMETER;
-  K().acls[acl].push_back({mask, SidText(sid)});
+  if (K().failCall == "RtlAddAccessAllowedAce") return FakeKernel::kFailed;
+  if (!g_aces.count(acl) || revision != acl->AclRevision) return STATUS_INVALID_PARAMETER;
+  char ace[64];
+  snprintf(ace, sizeof ace, " %s 0x%X", SidText(static_cast<const UCHAR*>(sid)).c_str(), mask);
+  g_aces[acl] += ace;
   return STATUS_SUCCESS;
 }
 
-NTSTATUS RtlCreateSecurityDescriptor(PSECURITY_DESCRIPTOR sd, ULONG revision) {
-  *sd = SECURITY_DESCRIPTOR();
-  sd->revision = static_cast<int>(revision);
+NTSTATUS RtlCreateSecurityDescriptor(SECURITY_DESCRIPTOR* sd, ULONG revision) {
+  *sd = {revision, FALSE, nullptr};
   return STATUS_SUCCESS;
 }
 
-NTSTATUS RtlSetDaclSecurityDescriptor(PSECURITY_DESCRIPTOR sd, BOOLEAN present, PACL dacl, BOOLEAN defaulted) {
+NTSTATUS RtlSetDaclSecurityDescriptor(SECURITY_DESCRIPTOR* sd, BOOLEAN present, PACL dacl, BOOLEAN defaulted) {
   if (sd->revision != SECURITY_DESCRIPTOR_REVISION || defaulted) return STATUS_INVALID_PARAMETER;
   sd->daclPresent = present;
   sd->dacl = dacl;
@@ -72,7 +79,7 @@ NTSTATUS RtlSetDaclSecurityDescriptor(PSECURITY_DESCRIPTOR sd, BOOLEAN present, 
 
 NTSTATUS ObOpenObjectByPointer(PVOID object, ULONG attributes, PVOID, ACCESS_MASK access, PVOID,
                                KPROCESSOR_MODE mode, HANDLE* handle) {
-  if (K().Fail("ObOpenObjectByPointer")) return K().failAt;
+  if (K().failCall == "ObOpenObjectByPointer") return FakeKernel::kFailed;
   // A user-mode handle, or one to another object, would be a fault of the driver.
   if (object != K().device || !(attributes & OBJ_KERNEL_HANDLE) || mode != KernelMode || !(access & WRITE_DAC))
     return STATUS_INVALID_PARAMETER;
@@ -81,13 +88,12 @@ NTSTATUS ObOpenObjectByPointer(PVOID object, ULONG attributes, PVOID, ACCESS_MAS
   return STATUS_SUCCESS;
 }
 
-NTSTATUS ZwSetSecurityObject(HANDLE handle, ULONG information, PSECURITY_DESCRIPTOR sd) {
-  if (K().Fail("ZwSetSecurityObject")) return K().failAt;
+NTSTATUS ZwSetSecurityObject(HANDLE handle, ULONG information, SECURITY_DESCRIPTOR* sd) {
+  if (K().failCall == "ZwSetSecurityObject") return FakeKernel::kFailed;
   if (handle != &g_handleTarget || information != DACL_SECURITY_INFORMATION || !sd->daclPresent ||
-      !K().acls.count(sd->dacl))
+      !g_aces.count(sd->dacl))
     return STATUS_INVALID_PARAMETER;
-  K().dacl = K().acls[sd->dacl];
-  K().daclSet = true;
+  Log("dacl%s", g_aces[sd->dacl].c_str());
   return STATUS_SUCCESS;
 }
 
@@ -98,90 +104,74 @@ NTSTATUS ZwClose(HANDLE handle) {
 
 NTSTATUS IoCreateDevice(PDRIVER_OBJECT, ULONG, PUNICODE_STRING name, ULONG type, ULONG characteristics,
                         BOOLEAN exclusive, PDEVICE_OBJECT* device) {
-  if (K().Fail("IoCreateDevice")) return K().failAt;
+  if (K().failCall == "IoCreateDevice") return FakeKernel::kFailed;
   static DEVICE_OBJECT object;
-  K().device = &object;
-  K().deviceName.assign(name->Buffer, name->Length / 2);
-  K().deviceType = type;
-  K().characteristics = characteristics;
-  K().exclusive = exclusive;
-  *device = &object;
+  *device = K().device = &object;
+  Log("device %s type 0x%X characteristics 0x%X exclusive %d", Text(name).c_str(), type, characteristics, exclusive);
   return STATUS_SUCCESS;
 }
 
-void IoDeleteDevice(PDEVICE_OBJECT device) {
-  if (device == K().device) ++K().devicesDeleted;
-}
+void IoDeleteDevice(PDEVICE_OBJECT device) { Log("%s", device == K().device ? "delete device" : "delete another device"); }
 
 NTSTATUS IoCreateSymbolicLink(PUNICODE_STRING link, PUNICODE_STRING target) {
-  if (K().Fail("IoCreateSymbolicLink")) return K().failAt;
-  if (std::wstring(target->Buffer, target->Length / 2) != K().deviceName) return STATUS_INVALID_PARAMETER;
-  K().link.assign(link->Buffer, link->Length / 2);
+  if (K().failCall == "IoCreateSymbolicLink") return FakeKernel::kFailed;
+  Log("link %s to %s", Text(link).c_str(), Text(target).c_str());
   return STATUS_SUCCESS;
 }
 
 NTSTATUS IoDeleteSymbolicLink(PUNICODE_STRING link) {
-  if (std::wstring(link->Buffer, link->Length / 2) == K().link) ++K().linksDeleted;
+  Log("delete link %s", Text(link).c_str());
   return STATUS_SUCCESS;
 }
 
 void IoCompleteRequest(PIRP irp, char) { ++irp->completions; }
 
-void KeInitializeMutex(KMUTEX* mutex, ULONG) {
-  mutex->initialised = 1;
-  K().mutexReady = true;
-}
+void KeInitializeMutex(KMUTEX* mutex, ULONG) { mutex->initialised = 1; }
 
 NTSTATUS KeWaitForSingleObject(PVOID object, KWAIT_REASON, KPROCESSOR_MODE mode, BOOLEAN, PVOID timeout) {
   if (!static_cast<KMUTEX*>(object)->initialised || mode != KernelMode || timeout) return STATUS_INVALID_PARAMETER;
-  ++K().mutexHeld;
-  K().calls.push_back("lock");
+  Log("lock");
   return STATUS_SUCCESS;
 }
 
 ULONG KeReleaseMutex(KMUTEX*, BOOLEAN) {
-  --K().mutexHeld;
-  K().calls.push_back("unlock");
+  Log("unlock");
   return 0;
 }
 
 // Like the NT HAL: a CMOS bus takes its register from the slot number; the offset
 // means nothing to it.
 ULONG HalGetBusDataByOffset(BUS_DATA_TYPE bus, ULONG busNumber, ULONG slot, PVOID buffer, ULONG offset, ULONG length) {
-  K().calls.push_back(std::string("get ") + BusName(bus) + " bus " + std::to_string(busNumber) + " slot " +
-                      Hex(slot) + " offset " + Hex(offset) + " length " + std::to_string(length));
-  auto* out = static_cast<uint8_t*>(buffer);
-  if (bus == PCIConfiguration && K().pciBus && busNumber == 0 && slot == 0 && offset + length <= 256) {
-    memcpy(out, K().pciConfig + offset, length);
+  Log("get %s bus %u slot 0x%X offset 0x%X length %u", bus == Cmos ? "Cmos" : "PCI", busNumber, slot, offset, length);
+  const uint16_t vendor = static_cast<uint16_t>(K().vendor);
+  if (bus == PCIConfiguration && K().vendor >= 0 && busNumber == 0 && slot == 0 && offset == 0 && length == 2) {
+    memcpy(buffer, &vendor, 2);
     return length;
   }
   if (bus == Cmos && K().cmosBus && busNumber == 0 && slot + length <= 256) {
-    memcpy(out, K().cmos + slot, length);
+    memcpy(buffer, K().cmos + slot, length);
     return length;
   }
   return 0;
 }
 
 ULONG HalSetBusDataByOffset(BUS_DATA_TYPE bus, ULONG busNumber, ULONG slot, PVOID buffer, ULONG offset, ULONG length) {
-  const auto* in = static_cast<const uint8_t*>(buffer);
-  K().calls.push_back(std::string("set ") + BusName(bus) + " bus " + std::to_string(busNumber) + " slot " +
-                      Hex(slot) + " offset " + Hex(offset) + " length " + std::to_string(length) + " = " + Hex(in[0]));
-  if (bus == Cmos && K().cmosBus && busNumber == 0 && slot + length <= 256) {
-    memcpy(K().cmos + slot, in, length);
-    return length;
-  }
-  return 0;
+  Log("set %s bus %u slot 0x%X offset 0x%X length %u = 0x%X", bus == Cmos ? "Cmos" : "PCI", busNumber, slot, offset,
+      length, *static_cast<const uint8_t*>(buffer));
+  if (bus != Cmos || !K().cmosBus || busNumber != 0 || slot + length > 256) return 0;
+  memcpy(K().cmos + slot, buffer, length);
+  return length;
 }
 
 UCHAR READ_PORT_UCHAR(PUCHAR port) {
   const auto number = static_cast<unsigned>(reinterpret_cast<uintptr_t>(port));
-  K().calls.push_back("in " + Hex(number));
+  Log("in 0x%X", number);
   return number == 0x73 ? K().extBank[K().extIndex] : 0xFF;
 }
 
 void WRITE_PORT_UCHAR(PUCHAR port, UCHAR value) {
   const auto number = static_cast<unsigned>(reinterpret_cast<uintptr_t>(port));
-  K().calls.push_back("out " + Hex(number) + " " + Hex(value));
+  Log("out 0x%X 0x%X", number, value);
   if (number == 0x72) K().extIndex = value;
   if (number == 0x73) K().extBank[K().extIndex] = value;
 }

@@ -34,10 +34,7 @@ class Registry : public IRegistry {
   void PutString(const std::string& path, const std::string& name, const std::string& text) {
     Put(path, name, kRegSz, std::vector<uint8_t>(text.c_str(), text.c_str() + text.size() + 1));
   }
-  std::unique_ptr<IRegistryKey> Create(const std::string& path) override {
-    keys[path];
-    return Open(path);
-  }
+  std::unique_ptr<IRegistryKey> Create(const std::string& path) override { return keys[path], Open(path); }
   std::unique_ptr<IRegistryKey> Open(const std::string& path) override {
     ++calls;
     return HasKey(path) ? std::make_unique<Key>(*this, path) : nullptr;
@@ -48,13 +45,11 @@ class Registry : public IRegistry {
     Key(Registry& r, std::string p) : reg(r), path(std::move(p)) {}
     ~Key() override { ++reg.calls; }
     std::optional<RegValue> Query(const char* name) override {
-      ++reg.calls;
-      const RegValue* v = reg.Value(path, name);
+      const RegValue* v = (++reg.calls, reg.Value(path, name));
       return v ? std::optional<RegValue>(*v) : std::nullopt;
     }
     bool Set(const char* name, uint32_t type, const uint8_t* data, uint32_t size) override {
-      ++reg.calls;
-      if (reg.failWrites) return false;
+      if (++reg.calls, reg.failWrites) return false;
       reg.setLog.push_back(name);
       reg.Put(path, name, type, std::vector<uint8_t>(data, data + size));
       return true;
@@ -72,7 +67,6 @@ struct Windows : IWindowFinder {
   bool TitleExists(const char* title) override { return titles.count(title) != 0; }
   bool ClassExists(const char*) override { return false; }
 };
-
 struct MessageBoxes : IMessageBox {
   std::vector<std::string> shown;  // caption, text and flags of each box
   int Show(const char* text, const char* caption, unsigned flags) override {
@@ -80,7 +74,6 @@ struct MessageBoxes : IMessageBox {
     return 1;
   }
 };
-
 struct Starter : IProgramStarter {
   std::vector<std::string> started;  // each command line and its show mode
   uint32_t result = 33;
@@ -95,12 +88,10 @@ struct Timer : IPollTimer {
   std::vector<unsigned> periods;
   void SetPeriod(unsigned ms) override { periods.push_back(ms); }
 };
-
 struct Session : IConsoleSession {
   bool console = true;
   bool IsConsole() override { return console; }
 };
-
 struct Sleeper : ISleeper {
   std::vector<unsigned> sleeps;
   void Sleep(unsigned ms) override { sleeps.push_back(ms); }

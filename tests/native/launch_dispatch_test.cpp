@@ -15,10 +15,9 @@ class LaunchDispatchTest : public ::testing::Test, protected fake::Program {
   bool firstRun = true;
 };
 
-// Each press reloads its own slot (pending and current) from the registry
-// before the line is built from the current texts. The Properties window is
-// open and the key refuses writes, so the tick's refresh neither reloads the
-// in-memory texts nor overwrites the stored ones: only the reload joins them.
+// Each press reloads its own slot (pending and current) from the registry before
+// the line is built from the current texts. With Properties open and the key
+// refusing writes, the tick's refresh neither reloads the texts nor stores them.
 TEST_F(LaunchDispatchTest, EachCodeReloadsItsOwnSlotThenStartsItsLine) {
   dispatch.OnPollTick(firstRun, timer);
   const char* stored[] = {"C:\\Web\\web.exe", "one.example", "two.example", "C:\\Mail\\mail.exe"};
@@ -73,11 +72,7 @@ TEST_F(LaunchDispatchTest, APressAfterTheKeyOrAValueWentFindsTheDefaults) {
     dispatch.OnPollTick(firstRun, timer);
     dispatch.OnPollTick(firstRun, timer);
     // Deleted as Windows may do it: the watch hears nothing.
-    if (c.gone) {
-      reg.keys[kSlotKeyPath].erase(c.gone);
-    } else {
-      reg.keys.erase(kSlotKeyPath);
-    }
+    c.gone ? void(reg.keys[kSlotKeyPath].erase(c.gone)) : void(reg.keys.erase(kSlotKeyPath));
     reg.calls = 0;
     dispatch.OnPollTick(firstRun, timer);
     EXPECT_EQ(reg.calls, 1) << c.line;  // the idle tick only asks whether anything changed

@@ -1,7 +1,7 @@
-// The simulator's PortIO.dll and the pad as a user meets them: zephpad.exe run
-// as a child process, "zephpad" typed at a command prompt, and the program's reader on a fresh load of the library
-// after each run, so every step crosses a process and an unload. And the
-// program's library missing altogether.
+// The simulator's PortIO.dll and the pad as a user meets them: zephpad.exe run as
+// a child process, "zephpad" typed at a command prompt, and the program's reader on
+// a fresh load of the library after each run, so every step crosses a process and
+// an unload. And the program's library missing altogether.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -52,20 +52,16 @@ class Prompt {
  public:
   Prompt() {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE childIn = nullptr, childOut = nullptr;
-    CreatePipe(&childIn, &m_in, &inherit, 0);
-    CreatePipe(&m_out, &childOut, &inherit, 0);
-    SetHandleInformation(m_in, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(m_out, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = childIn;
-    si.hStdOutput = si.hStdError = childOut;
+    CreatePipe(&si.hStdInput, &m_in, &inherit, 0);
+    CreatePipe(&m_out, &si.hStdOutput, &inherit, 0);
+    si.hStdError = si.hStdOutput;
+    for (HANDLE ours : {m_in, m_out}) SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
     char cmd[] = "cmd.exe";
     CreateProcessA(nullptr, cmd, nullptr, nullptr, TRUE, 0, nullptr, test::SimDir().c_str(), &si, &m_pi);
-    CloseHandle(childIn);
-    CloseHandle(childOut);
+    for (HANDLE theirs : {si.hStdInput, si.hStdOutput}) CloseHandle(theirs);
     Type("prompt ZEPH$G");
   }
   ~Prompt() {
@@ -81,22 +77,19 @@ class Prompt {
     DWORD n = 0;
     WriteFile(m_in, typed.data(), static_cast<DWORD>(typed.size()), &n, nullptr);
     std::string out;
-    test::WaitUntil([&] { return Read(out), out.find(kPrompt) != std::string::npos; }, 10000);
+    const auto read = [&] {  // what is waiting in the pipe, without blocking
+      char buf[512];
+      while (PeekNamedPipe(m_out, nullptr, 0, nullptr, &n, nullptr) && n && ReadFile(m_out, buf, sizeof buf, &n, nullptr) && n)
+        out.append(buf, n);
+    };
+    test::WaitUntil([&] { return read(), out.find(kPrompt) != std::string::npos; }, 10000);
     Sleep(1000);
-    Read(out);
+    read();
     return out;
   }
   static constexpr const char* kPrompt = "ZEPH>";
 
  private:
-  // What is waiting in the pipe, without blocking.
-  void Read(std::string& out) {
-    char buf[512];
-    for (DWORD n = 0; PeekNamedPipe(m_out, nullptr, 0, nullptr, &n, nullptr) && n;) {
-      if (!ReadFile(m_out, buf, sizeof buf, &n, nullptr) || !n) return;
-      out.append(buf, n);
-    }
-  }
   HANDLE m_in = nullptr, m_out = nullptr;
   PROCESS_INFORMATION m_pi = {};
 };
