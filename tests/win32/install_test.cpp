@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -415,7 +416,13 @@ std::string WalkPages(const std::string& cmd, const std::string& shotPrefix, DWO
         busyShot = true;
         Shot(shotPrefix + std::to_string(page) + "-working");
       }
-      return text == before && text != last && nextEnabled;
+      // The file copy page enables Next a moment before its status says it is done.
+      const bool copying = std::any_of(controls.begin(), controls.end(), [](const Control& c) {
+        return c.cls == "msctls_progress32";
+      }) && std::none_of(controls.begin(), controls.end(), [](const Control& c) {
+        return c.id == 1006 && c.text == "Completed";
+      });
+      return text == before && text != last && nextEnabled && !copying;
     }, 30000);
     if (!top) break;
     EXPECT_TRUE(ready) << "stuck at:\n" << text;
