@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/zephpad/pad_commands.h"
+#include "pad/pad_commands.h"
 
 namespace {
 

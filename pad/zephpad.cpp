@@ -17,8 +17,8 @@
 #include <string>
 
 #include "platform/win32/win32_port_io.h"
-#include "tools/zephpad/pad_commands.h"
-#include "tools/zephpad/zephpad_res.h"
+#include "pad/pad_commands.h"
+#include "pad/zephpad_res.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "portio/sim/sim_controls.h"
-#include "tools/zephpad/pad_state.h"
+#include "pad/pad_state.h"
 
 namespace zeph::pad {
 

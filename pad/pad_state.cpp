@@ -1,4 +1,4 @@
-#include "tools/zephpad/pad_state.h"
+#include "pad/pad_state.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "tools/zephpad/pad_commands.h"
+#include "pad/pad_commands.h"
 
 #include <windows.h>
 
