@@ -1,10 +1,26 @@
 #!/usr/bin/env bash
-# Sourced by the scripts that run the program: installs what is missing and
+# Sourced by the test command (zeph_build_preset) and by the scripts that run
+# the program (zeph_build_windows), which installs what is missing and
 # builds, quietly, the Windows programs this machine can run under Wine, and
 # exports ZEPH_PRESET and ZEPH_WINE_ARCH for them. That is the i686 build
 # (win32) where this kernel runs 32-bit code and the x86_64 build (win64) where
 # it does not; ZEPH_PRESET=win32|win64 chooses. The build log is shown only
 # when the build fails.
+
+# Configures and builds one preset quietly into build/PRESET.log; on failure
+# shows the log and says so. The test command builds every preset with it.
+zeph_build_preset() {
+  local root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  mkdir -p "$root/build"
+  if ! (cd "$root" && cmake --preset "$1" >/dev/null &&
+        cmake --build --preset "$1" -j"$(nproc)" >"build/$1.log" 2>&1); then
+    cat "$root/build/$1.log"
+    echo "build: the $1 build failed" >&2
+    return 1
+  fi
+}
+
 zeph_build_windows() {
   local root
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -20,8 +36,5 @@ zeph_build_windows() {
   export ZEPH_PRESET ZEPH_PRESET_WHY ZEPH_WINE_ARCH=$ZEPH_PRESET
   [ -n "${ZEPH_RUN_BUILT:-}" ] && return 0
   bash "$root/tools/setup.sh" || return 1
-  mkdir -p "$root/build"
-  (cd "$root" && cmake --preset "$ZEPH_PRESET" >/dev/null &&
-    cmake --build --preset "$ZEPH_PRESET" -j"$(nproc)" >"build/$ZEPH_PRESET.log" 2>&1) ||
-    { cat "$root/build/$ZEPH_PRESET.log"; echo "build: the $ZEPH_PRESET build failed" >&2; return 1; }
+  zeph_build_preset "$ZEPH_PRESET"
 }

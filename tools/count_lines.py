@@ -25,7 +25,8 @@ def count(path):
         if not t or t.startswith('//'): continue
         n+=1
     return n
-root=sys.argv[1] if len(sys.argv)>1 else '.'
+args=[a for a in sys.argv[1:] if a!='-v']
+root=args[0] if args else '.'
 files=subprocess.run(['git','-C',root,'ls-files','--cached','--others','--exclude-standard'],capture_output=True,text=True).stdout.split()
 tests=prod=nsi=0; per={}
 for f in files:

@@ -26,14 +26,10 @@ results=build/results
 rm -rf "$results" && mkdir -p "$results"
 xvfb() { xvfb-run -a -s "-screen 0 1024x768x24" "$@"; }
 
+source tools/build-windows.sh
 build() {
   echo "== build $1"
-  cmake --preset "$1" >/dev/null
-  if ! cmake --build --preset "$1" -j"$(nproc)" >"build/$1.log" 2>&1; then
-    cat "build/$1.log"
-    echo "test: the $1 build failed" >&2
-    return 1
-  fi
+  zeph_build_preset "$1" || return 1
   grep -E 'warning:' "build/$1.log" || true
 }
 
