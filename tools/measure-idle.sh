@@ -42,14 +42,14 @@ new_prefix() {  # variable name -> a fresh prefix in it
 pid_of() {  # exe name, prefix -> the Windows process of that prefix
   local pid
   for pid in $(pgrep -f "$1" || true); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$2" && { echo "$pid"; return; }
+    tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qx "WINEPREFIX=$2" && { echo "$pid"; return; }
   done
   return 0  # none yet
 }
 server_of() {  # prefix -> its wineserver
   local pid
   for pid in $(pgrep wineserver || true); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$1" && { echo "$pid"; return; }
+    tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qx "WINEPREFIX=$1" && { echo "$pid"; return; }
   done
   return 0
 }
