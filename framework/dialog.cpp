@@ -103,15 +103,70 @@ INT_PTR CDialog::DoModal() {
   HHOOK const outerHook = g_hook;
   g_creating = this;
   g_hook = SetWindowsHookExA(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
-  const INT_PTR result = DialogBoxIndirectParamA(ModuleInstance(), tmpl.data, owner, &CDialog::DlgProc,
-                                                 reinterpret_cast<LPARAM>(this));
+  const INT_PTR result = m_ownModalLoop ? RunOwnModalLoop(tmpl.data, owner)
+                                        : DialogBoxIndirectParamA(ModuleInstance(), tmpl.data, owner,
+                                                                  &CDialog::DlgProc, reinterpret_cast<LPARAM>(this));
   if (g_hook) UnhookWindowsHookEx(g_hook);
   g_hook = outerHook;
   g_creating = outerCreating;
   return result;
 }
 
-void CDialog::EndDialog(INT_PTR result) { ::EndDialog(m_hWnd, result); }
+INT_PTR CDialog::RunOwnModalLoop(const DLGTEMPLATE* tmpl, HWND owner) {
+  m_ended = false;
+  m_endResult = 0;  // what the system's loop returns when a quit request ends it
+  HWND hwnd =
+      CreateDialogIndirectParamA(ModuleInstance(), tmpl, owner, &CDialog::DlgProc, reinterpret_cast<LPARAM>(this));
+  if (!hwnd) return -1;
+  const bool ownerDisabled = owner && ::IsWindowEnabled(owner) && !::EnableWindow(owner, FALSE);
+  MSG msg;
+  while (!m_ended && IsWindow(hwnd)) {
+    // One message per wait: each wait then also says whether the object was
+    // signalled before the message came. Under Wine this costs the server
+    // what the system's loop costs, three requests a timer tick.
+    HANDLE object = ModalWaitHandle();
+    bool waited = false;
+    if (object) {
+      if (MsgWaitForMultipleObjectsEx(1, &object, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0) {
+        OnModalWaitSignalled();
+        continue;
+      }
+      if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) continue;
+      waited = true;
+    } else if (GetMessageA(&msg, nullptr, 0, 0) == -1) {
+      break;
+    }
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop around this one
+      break;
+    }
+    m_waitedFor = waited ? &msg : nullptr;
+    if (!IsDialogMessageA(hwnd, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    m_waitedFor = nullptr;
+  }
+  if (ownerDisabled) ::EnableWindow(owner, TRUE);
+  if (IsWindow(hwnd)) DestroyWindow(hwnd);
+  return m_endResult;
+}
+
+bool CDialog::TakeWaitedFor(UINT message) {
+  const bool taken = m_waitedFor && m_waitedFor->hwnd == m_hWnd && m_waitedFor->message == message;
+  m_waitedFor = nullptr;
+  return taken;
+}
+
+void CDialog::EndDialog(INT_PTR result) {
+  if (!m_ownModalLoop) {
+    ::EndDialog(m_hWnd, result);
+    return;
+  }
+  m_endResult = result;
+  m_ended = true;
+  ShowWindow(SW_HIDE);
+}
 
 bool CDialog::UpdateData(bool save) {
   CDataExchange dx(*this, save);

@@ -57,14 +57,29 @@ class CDialog : public CWnd {
   virtual void DoDataExchange(CDataExchange& dx);
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
+  // A dialog whose modal run is the program's main loop runs a loop of its own
+  // instead of the system's, which can wait on a kernel object beside the
+  // messages (null: none) and call OnModalWaitSignalled when it is signalled.
+  bool m_ownModalLoop = false;
+  virtual HANDLE ModalWaitHandle() { return nullptr; }
+  virtual void OnModalWaitSignalled() {}
+  // True once, for the message the own loop is dispatching, when it is of this
+  // kind for this dialog and the loop took it right after a wait that found
+  // the object unsignalled.
+  bool TakeWaitedFor(UINT message);
+
  private:
   friend void DDX_Control(CDataExchange& dx, int id, CWnd& member);
   void CenterOverOwner();
+  INT_PTR RunOwnModalLoop(const DLGTEMPLATE* tmpl, HWND owner);
 
   UINT m_templateId;
   HWND m_parent;
   bool m_templateHasPosition = false;
   std::vector<CWnd*> m_bound;  // members attached by DDX_Control
+  bool m_ended = false;
+  INT_PTR m_endResult = 0;
+  const MSG* m_waitedFor = nullptr;
 };
 
 }  // namespace zeph

@@ -51,8 +51,13 @@ CMonitorDlg::CMonitorDlg(HWND trayWnd, Win32Platform& platform, SlotStore& slots
       // The resources hold no icon 128: the dialog keeps the system's default icon.
       m_hIcon(LoadIconA(ModuleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_trayWnd(trayWnd),
+      m_registry(platform.registry),
       m_reader(ports ? *ports : platform.ports, platform.sleeper),
-      m_dispatch(slots, m_reader, platform.starter, platform.windows, m_boxes, platform.session) {}
+      m_dispatch(slots, m_reader, platform.starter, platform.windows, m_boxes, platform.session) {
+  // Its modal run is the program's life: a loop that waits on the registry
+  // watch too.
+  m_ownModalLoop = true;
+}
 
 void CMonitorDlg::DoDataExchange(CDataExchange& dx) { DDX_Control(dx, IDC_PROGRESS, m_progress); }
 
@@ -111,6 +116,7 @@ LRESULT CMonitorDlg::OnTimer(WPARAM wp, LPARAM) {
     RetryTrayIcon();
     return 0;
   }
+  m_registry.NoteWaitedFor(TakeWaitedFor(WM_TIMER));
   m_dispatch.OnPollTick(m_firstRun, *this);
   return Default();
 }

@@ -57,6 +57,10 @@ class CMonitorDlg : public CDialog, public IPollTimer {
   LRESULT OnLButtonDown(WPARAM wp, LPARAM lp);
   LRESULT OnTaskbarCreated(WPARAM wp, LPARAM lp);
 
+  // The loop waits for the slots' registry watch, so that no tick has to ask.
+  HANDLE ModalWaitHandle() override { return m_registry.ChangeEvent(); }
+  void OnModalWaitSignalled() override { m_registry.NoteSignalled(); }
+
  private:
   void ArmAndHide();
   void RetryTrayIcon();
@@ -69,6 +73,7 @@ class CMonitorDlg : public CDialog, public IPollTimer {
   unsigned m_trayRetryPeriodMs = 2000;
   unsigned m_trayRetryAttempts = 60;
   unsigned m_trayRetriesLeft = 0;
+  Win32Registry& m_registry;
   Win32MessageBox m_boxes;
   ButtonReader m_reader;
   LaunchDispatch m_dispatch;

@@ -22,12 +22,6 @@ class IRegistryKey {
   virtual ~IRegistryKey() = default;
   virtual std::optional<RegValue> Query(const char* name) = 0;
   virtual bool Set(const char* name, uint32_t type, const uint8_t* data, uint32_t size) = 0;
-  // Asks to be told when the key's values change; false when the system cannot
-  // tell, and the caller must read them every time.
-  virtual bool WatchChanges() { return false; }
-  // Whether the values may have changed since the watch was armed or this was
-  // last asked (the watch is armed again).
-  virtual bool Changed() { return true; }
 };
 
 // Keys are paths below HKEY_CURRENT_USER.
@@ -38,6 +32,12 @@ class IRegistry {
   virtual std::unique_ptr<IRegistryKey> Create(const std::string& path) = 0;
   // Opens an existing key; null when it is absent or cannot be opened.
   virtual std::unique_ptr<IRegistryKey> Open(const std::string& path) = 0;
+  // Asks to be told of the next change to the existing key at path: to its
+  // values, or its deletion. False when the system cannot tell; the caller
+  // must then read the key every time.
+  virtual bool Watch(const std::string& path) = 0;
+  // Whether the watched key may have changed since Watch was last called.
+  virtual bool Changed() = 0;
 };
 
 }  // namespace zeph

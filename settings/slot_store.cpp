@@ -47,17 +47,11 @@ const char* SlotStore::DefaultText(int n) {
   }
 }
 
-std::string SlotStore::ReadSlot(int n) {
-  if (n < 1 || n > 4) return {};
-  auto key = m_registry.Open(kSlotKeyPath);
-  if (!key) return {};
-  auto value = key->Query(Slot(n).name);
-  return value ? DecodeSlotValue(*value) : std::string();
-}
-
 bool SlotStore::Store(IRegistryKey& key, int n) {
   const auto bytes = EncodeSlotValue(Slot(n).current);
-  return key.Set(Slot(n).name, kRegSz, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  if (!key.Set(Slot(n).name, kRegSz, bytes.data(), static_cast<uint32_t>(bytes.size()))) return false;
+  m_stored[n - 1] = RegValue{kRegSz, std::vector<uint8_t>(bytes.begin(), bytes.end())};
+  return true;
 }
 
 void SlotStore::WriteSlot(const char* name) {
@@ -75,8 +69,6 @@ void SlotStore::SaveAll() {
   }
 }
 
-void SlotStore::EnsureKey() { m_registry.Create(kSlotKeyPath); }
-
 void SlotStore::Reload(int n) {
   const auto query = [&]() -> std::optional<RegValue> {
     auto key = m_registry.Open(kSlotKeyPath);
@@ -84,10 +76,10 @@ void SlotStore::Reload(int n) {
   };
   auto value = query();
   if (!value) {
-    // Gone since the last tick looked. Windows need not tell the watch that its
-    // key was deleted, so the ticks may not have put it back yet: do now what
-    // a tick that opens the key afresh does, key and defaults, then read again.
-    m_tickKey.reset();
+    // Gone since the last tick looked, and the press came before the tick that
+    // would have put it back: do now what that tick does, key and defaults,
+    // then read again.
+    m_watching = false;
     bool notFirstRun = false;
     Refresh(notFirstRun);
     value = query();
@@ -96,14 +88,14 @@ void SlotStore::Reload(int n) {
   Slot(n).current = Slot(n).pending;
 }
 
-void SlotStore::LoadStored() {
-  if (m_tickKey && m_watching && !m_tickKey->Changed() && ++m_ticksSinceRead < kSlotFullReadTicks) return;
-  m_ticksSinceRead = 0;
+std::unique_ptr<IRegistryKey> SlotStore::LoadStored() {
+  if (m_watching && !m_registry.Changed()) return nullptr;
   // Opened afresh: another program may have deleted the key and made it again.
-  m_tickKey.reset();
-  m_tickKey = m_registry.Create(kSlotKeyPath);
-  m_watching = m_tickKey && m_tickKey->WatchChanges();
-  for (int n = 1; n <= 4; ++n) m_stored[n - 1] = m_tickKey ? m_tickKey->Query(Slot(n).name) : std::nullopt;
+  auto key = m_registry.Create(kSlotKeyPath);
+  // Armed before the values are read: a change from now on shows at a later tick.
+  m_watching = key && m_registry.Watch(kSlotKeyPath);
+  for (int n = 1; n <= 4; ++n) m_stored[n - 1] = key ? key->Query(Slot(n).name) : std::nullopt;
+  return key;
 }
 
 void SlotStore::Refresh(bool& firstRun) {
@@ -111,7 +103,7 @@ void SlotStore::Refresh(bool& firstRun) {
   // when they may have changed, and rewrites only a value whose stored form
   // differs from what it would write. The registry ends up holding exactly
   // what a full rewrite of all four values would leave.
-  LoadStored();
+  auto key = LoadStored();
   std::array<std::string, 4> texts;
   bool differs = false;
   for (int n = 1; n <= 4; ++n) {
@@ -134,12 +126,14 @@ void SlotStore::Refresh(bool& firstRun) {
   for (int n = 1; n <= 4; ++n) {
     ButtonSlot& slot = Slot(n);
     if (const char* fallback = DefaultText(n); fallback && slot.current.empty()) slot.current = fallback;
-    if (!m_tickKey) continue;
     const auto bytes = EncodeSlotValue(slot.current);
-    auto& old = m_stored[n - 1];
-    const bool same = old && old->type == kRegSz && old->data.size() == bytes.size() &&
-                      std::equal(bytes.begin(), bytes.end(), old->data.begin());
-    if (!same && Store(*m_tickKey, n)) old = RegValue{kRegSz, std::vector<uint8_t>(bytes.begin(), bytes.end())};
+    const auto& old = m_stored[n - 1];
+    if (old && old->type == kRegSz && old->data.size() == bytes.size() &&
+        std::equal(bytes.begin(), bytes.end(), old->data.begin())) {
+      continue;
+    }
+    if (!key) key = m_registry.Create(kSlotKeyPath);
+    if (key) Store(*key, n);
   }
 }
 

@@ -16,7 +16,6 @@ constexpr const char* kDefaultBrowser = "C:\\Program Files\\Internet Explorer\\I
 constexpr const char* kDefaultAddress = "www.yahoo.com";
 constexpr const char* kDefaultMailer = "C:\\Program Files\\Outlook Express\\MSIMN.EXE";
 
-constexpr unsigned kSlotFullReadTicks = 60;   // ticks between reads of an unchanged key
 constexpr size_t kSlotValueBytes = 256;               // every stored value is this long
 constexpr size_t kSlotMaxChars = kSlotValueBytes - 1;  // room for the terminating NUL
 
@@ -35,12 +34,9 @@ class SlotStore {
  public:
   SlotStore(IRegistry& registry, IWindowFinder& windows);
 
-  // n = 1..4; any other number yields the empty text without touching the registry.
-  std::string ReadSlot(int n);
   // By value name "S1".."S4"; stores the slot's current text. Other names do nothing.
   void WriteSlot(const char* name);
   void SaveAll();
-  void EnsureKey();
   // Start of every poll tick. Clears firstRun once it has loaded the pending texts.
   void Refresh(bool& firstRun);
 
@@ -61,19 +57,16 @@ class SlotStore {
   ButtonSlot& Slot(int n);
   const ButtonSlot& Slot(int n) const;
   bool Store(IRegistryKey& key, int n);
-  void LoadStored();
+  std::unique_ptr<IRegistryKey> LoadStored();
 
   IRegistry& m_registry;
   IWindowFinder& m_windows;
   std::array<ButtonSlot, 4> m_slots;
 
-  // What the poll tick knows of the stored values. The key stays open between
-  // ticks and is read again only when the system says its values changed (and
-  // once a minute regardless), so an idle tick costs one question, not six.
-  std::unique_ptr<IRegistryKey> m_tickKey;
+  // What the poll tick knows of the stored values. The key is read again only
+  // when the system says it changed, so an idle tick asks the system nothing.
   std::array<std::optional<RegValue>, 4> m_stored;
   bool m_watching = false;
-  unsigned m_ticksSinceRead = 0;
 };
 
 }  // namespace zeph

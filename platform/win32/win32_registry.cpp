@@ -1,6 +1,6 @@
 #include "platform/win32/win32_registry.h"
 
-#include <windows.h>
+#include <utility>
 
 namespace zeph {
 
@@ -9,10 +9,7 @@ namespace {
 class Win32Key : public IRegistryKey {
  public:
   explicit Win32Key(HKEY key) : m_key(key) {}
-  ~Win32Key() override {
-    RegCloseKey(m_key);
-    if (m_changed) CloseHandle(m_changed);
-  }
+  ~Win32Key() override { RegCloseKey(m_key); }
   Win32Key(const Win32Key&) = delete;
   Win32Key& operator=(const Win32Key&) = delete;
 
@@ -40,25 +37,16 @@ class Win32Key : public IRegistryKey {
     return RegSetValueExA(m_key, name, 0, type, data, size) == ERROR_SUCCESS;
   }
 
-  bool WatchChanges() override {
-    if (!m_changed) m_changed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    // Windows 9x cannot watch a key.
-    return m_changed && RegNotifyChangeKeyValue(m_key, FALSE, REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_CHANGE_NAME,
-                                                m_changed, TRUE) == ERROR_SUCCESS;
-  }
-
-  bool Changed() override {
-    if (m_changed && WaitForSingleObject(m_changed, 0) == WAIT_TIMEOUT) return false;
-    WatchChanges();  // a notification is good for one change: ask again
-    return true;
-  }
-
  private:
   HKEY m_key;
-  HANDLE m_changed = nullptr;
 };
 
 }  // namespace
+
+Win32Registry::~Win32Registry() {
+  if (m_watched) RegCloseKey(m_watched);
+  if (m_event) CloseHandle(m_event);
+}
 
 std::unique_ptr<IRegistryKey> Win32Registry::Create(const std::string& path) {
   HKEY key = nullptr;
@@ -74,6 +62,43 @@ std::unique_ptr<IRegistryKey> Win32Registry::Open(const std::string& path) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return nullptr;
   return std::make_unique<Win32Key>(key);
+}
+
+bool Win32Registry::Watch(const std::string& path) {
+  m_changed = m_waitedFor = false;
+  if (m_cannotWatch) return false;
+  if (!m_event) m_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  // A watch of the key itself tells of its values but need not tell of its
+  // deletion. Its parent's watch with sub-keys tells of both; and a key goes
+  // only after its sub-keys, so deleting any parent is seen too. A fired
+  // watch's key may be deleted: the parent is opened afresh every time.
+  const size_t slash = path.rfind('\\');
+  HKEY parent = nullptr;
+  if (slash == std::string::npos ||
+      RegOpenKeyExA(HKEY_CURRENT_USER, path.substr(0, slash).c_str(), 0, KEY_NOTIFY, &parent) != ERROR_SUCCESS) {
+    parent = nullptr;
+  }
+  if (parent) {
+    const LONG rc = m_event ? RegNotifyChangeKeyValue(parent, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                                      m_event, TRUE)
+                            : ERROR_INVALID_HANDLE;
+    m_cannotWatch = rc == ERROR_CALL_NOT_IMPLEMENTED;  // Windows 9x: read the key every tick
+    if (rc != ERROR_SUCCESS) {
+      RegCloseKey(parent);
+      parent = nullptr;
+    }
+  }
+  if (m_watched) RegCloseKey(m_watched);
+  m_watched = parent;
+  return m_watched != nullptr;
+}
+
+bool Win32Registry::Changed() {
+  if (!m_watched || m_changed) return true;
+  // Straight after the loop's wait there is nothing new to learn; a tick run
+  // by any other loop has to ask the event itself.
+  if (!std::exchange(m_waitedFor, false)) m_changed = WaitForSingleObject(m_event, 0) == WAIT_OBJECT_0;
+  return m_changed;
 }
 
 }  // namespace zeph

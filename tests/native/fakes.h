@@ -19,8 +19,8 @@ namespace zeph::fake {
 class Registry : public IRegistry {
  public:
   std::map<std::string, std::map<std::string, RegValue>> keys;
-  bool failWrites = false, watchable = false;  // watchable: keys can tell of changes to their values
-  int changes = 0, calls = 0;  // values put so far; create, open, query, set and close alike
+  bool failWrites = false, watchable = false;  // watchable: can tell of changes to a watched key
+  int changes = 0, calls = 0, watched = 0;  // values put so far (and when the watch was armed); every call
   std::vector<std::string> setLog;  // the values written, in order
 
   bool HasKey(const std::string& path) const { return keys.count(path) != 0; }
@@ -39,6 +39,8 @@ class Registry : public IRegistry {
     ++calls;
     return HasKey(path) ? std::make_unique<Key>(*this, path) : nullptr;
   }
+  bool Watch(const std::string&) override { return ++calls, watched = changes, watchable; }
+  bool Changed() override { return ++calls, watchable && watched != changes; }
 
  private:
   struct Key : IRegistryKey {
@@ -54,11 +56,8 @@ class Registry : public IRegistry {
       reg.Put(path, name, type, std::vector<uint8_t>(data, data + size));
       return true;
     }
-    bool WatchChanges() override { return seen = reg.changes, reg.watchable; }
-    bool Changed() override { return ++reg.calls, std::exchange(seen, reg.changes) != reg.changes; }
     Registry& reg;
     std::string path;
-    int seen = 0;
   };
 };
 

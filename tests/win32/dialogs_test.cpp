@@ -72,7 +72,7 @@ TEST_F(PropertiesTest, FreshMachineShowsDefaultsAndDefaultWritesAllFourAtOnce) {
     // The picture buttons carry their captions from the template; the fields are read-only.
     EXPECT_EQ(ItemText(dlg, IDC_BTN_S1) + ItemText(dlg, IDC_LABEL_DEFAULT), "S1DEFAULT");
     EXPECT_TRUE(GetWindowLongA(GetDlgItem(dlg, IDC_EDIT_S1), GWL_STYLE) & ES_READONLY);
-    slots.EnsureKey();
+    Platform().registry.Create(kSlotKeyPath);
     Click(dlg, IDC_DEFAULT);
     EXPECT_TRUE(WaitUntil([] { return StoredSlot("S4") == kDefaultMailer; }));
     EXPECT_EQ(ItemText(dlg, IDC_EDIT_S3), "keep.example");
@@ -87,7 +87,7 @@ TEST_F(PropertiesTest, FreshMachineShowsDefaultsAndDefaultWritesAllFourAtOnce) {
 }
 
 TEST_F(PropertiesTest, ApplyCommitsPendingAndDisablesItselfUntilARowOrDefaultIsClicked) {
-  slots.EnsureKey();
+  Platform().registry.Create(kSlotKeyPath);
   slots.SetPending(kSlotMailer, "C:\\Mail\\mail.exe");
   slots.SetCurrent(kSlotAddress2, "kept.example");
   std::vector<bool> steps;
@@ -166,7 +166,7 @@ TEST_F(PropertiesTest, BrowseStartsTheChosenProgramAndLeavesCurrentUntilCommitte
   struct Row { int button, slot, field; const char* initialName; std::string chosen; };
   const Row rows[] = {{IDC_BTN_S1, kSlotBrowser, IDC_EDIT_S1, "IEXPLORE.exe", "C:\\zeph apps\\Web Browser.exe"},
                       {IDC_BTN_S4, kSlotMailer, IDC_EDIT_S4, "OutLook.exe", "C:\\zeph apps\\Mail Program.exe"}};
-  slots.EnsureKey();
+  Platform().registry.Create(kSlotKeyPath);
   for (const Row& row : rows) {
     ASSERT_TRUE(InstallMarker(row.chosen));
     slots.SetCurrent(row.slot, "C:\\old.exe");
@@ -211,7 +211,7 @@ TEST_F(PropertiesTest, BrowseStartsTheChosenProgramAndLeavesCurrentUntilCommitte
 
 // A dialog that cannot be created stores nothing.
 TEST_F(PropertiesTest, AFailedOpeningStoresNothing) {
-  slots.EnsureKey();
+  Platform().registry.Create(kSlotKeyPath);
   ASSERT_TRUE(UnregisterClassA(kCommandButtonClass, GetModuleHandleA(nullptr)));
   slots.SetPending(kSlotBrowser, "C:\\pending.exe");
   OpenProperties();

@@ -1,8 +1,9 @@
 // The floor the idle program is measured against: what any tray program of
 // this kind must cost. A hidden window, the same tray icon, and a 1-second
-// timer whose tick does nothing. "idle_floor text" also paints a small window
-// of text once at start, as the program paints its welcome dialog, and hides it:
-// the share of the memory that any program pays for having drawn text once.
+// timer whose tick does nothing. "idle_floor shown" first shows a captioned
+// window with a line of text and hides it in its first paint, as the program's
+// welcome dialog does: what having been seen once costs any program (a shown
+// window can bring libraries of its own into the process).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -12,6 +13,18 @@ namespace {
 LRESULT CALLBACK FloorProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_TIMER) return 0;
   return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK ShownProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg != WM_PAINT) return DefWindowProcA(hwnd, msg, wp, lp);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  TextOutA(dc, 10, 10, "Welcome to the idle floor", 25);
+  SelectObject(dc, old);
+  EndPaint(hwnd, &ps);
+  ShowWindow(hwnd, SW_HIDE);
+  return 0;
 }
 }  // namespace
 
@@ -23,12 +36,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
   RegisterClassA(&wc);
   HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "Zephra idle floor", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
-  if (lstrcmpA(cmdLine, "text") == 0) {
-    HWND shown = CreateWindowExA(0, "STATIC", "Zephra idle floor", WS_POPUP | WS_CAPTION | WS_VISIBLE, 100, 100, 300,
-                                 200, nullptr, nullptr, instance, nullptr);
-    CreateWindowExA(0, "BUTTON", "Exit", WS_CHILD | WS_VISIBLE, 200, 100, 80, 30, shown, nullptr, instance, nullptr);
-    UpdateWindow(shown);
-    ShowWindow(shown, SW_HIDE);
+  if (lstrcmpA(cmdLine, "shown") == 0) {
+    WNDCLASSA shown = {};
+    shown.lpfnWndProc = ShownProc;
+    shown.hInstance = instance;
+    shown.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    shown.lpszClassName = "ZephIdleFloorShown";
+    RegisterClassA(&shown);
+    CreateWindowExA(WS_EX_APPWINDOW, shown.lpszClassName, "Welcome", WS_POPUP | WS_CAPTION | WS_VISIBLE, 100, 100,
+                    300, 200, nullptr, nullptr, instance, nullptr);
   }
   NOTIFYICONDATAA nid = {};
   nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
