@@ -126,7 +126,7 @@ TEST_F(ZephioDriver, ServesEachMachineOnlyItsOwnRegisterAndOnlyTheProgramsWrites
       {kSis, kCmosButton, true, 0x03, 0x23, kOk, 0, locked({kCmosRead, kCmosWrite + "0x3"})},
       {kSis, kCmosButton, true, 0x0E, 0x4E, kOk, 0, locked({kCmosRead, kCmosWrite + "0xE"})},
       {kSis, kCmosButton, true, 0x03, 0x03, kOk, 0, locked({kCmosRead, kCmosWrite + "0x3"})},
-      {kSis, kCmosButton, true, 0x23, 0x23, kRefused, 0, locked({kCmosRead})},  // nibble not cleared
+      {kSis, kCmosButton, true, 0x05, 0x85, kRefused, 0, locked({kCmosRead})},  // no press held: high bits stay
       {kSis, kCmosButton, true, 0x00, 0x23, kRefused, 0, locked({kCmosRead})},  // firmware's nibble lost
       {kSis, kCmosButton, true, 0x05, 0x23, kRefused, 0, locked({kCmosRead})},
       {kSis, kCmosButton, true, 0x13, 0x03, kRefused, 0, locked({kCmosRead})},  // a press made up
