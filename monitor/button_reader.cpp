@@ -44,13 +44,8 @@ ButtonCode ButtonReader::ReadSis(IPollTimer& timer) {
   WriteRegister(kCmosIndexPort, kCmosDataPort, kSisButtonRegister, ack);
 
   bool acknowledged = false;
-  for (uint32_t count = 0;;) {
-    if (ReadRegister(kCmosIndexPort, kCmosDataPort, kSisButtonRegister) == ack) {
-      acknowledged = true;
-      break;
-    }
-    if ((++count & (kReadBackLimit - 1)) == 0) break;
-  }
+  for (unsigned n = 0; n < kReadBackLimit && !acknowledged; ++n)
+    acknowledged = ReadRegister(kCmosIndexPort, kCmosDataPort, kSisButtonRegister) == ack;
 
   const ButtonCode result = (acknowledged && hits == 2) ? static_cast<ButtonCode>(v >> 4) : 0;
   timer.SetPeriod(kPollPeriodMs);

@@ -20,8 +20,11 @@ inline bool IsSisPress(uint32_t v) { return v >= 0x10 && v <= 0x4F; }
 // acknowledging a press. Keeps no state between calls.
 class ButtonReader {
  public:
-  // After this many failed read-backs of an acknowledgement the press is dropped.
-  static constexpr uint32_t kReadBackLimit = 0x8000000;
+  // A CMOS write lands within microseconds, so an acknowledgement that has not read
+  // back after this many reads never will (a refused write, a stuck register). Each
+  // read may be a driver request on the window's thread: the bound keeps the tray
+  // answering, a few milliseconds at worst.
+  static constexpr unsigned kReadBackLimit = 100;
   static constexpr unsigned kConfirmSleepMs = 5;
 
   ButtonReader(IPortIO& ports, ISleeper& sleeper) : m_ports(ports), m_sleeper(sleeper) {}

@@ -48,8 +48,6 @@ class DeviceLink {
     m_open = false;
   }
 
-  bool IsOpen() const { return m_open; }
-
  private:
   Ops& m_ops;
   bool m_open = false;

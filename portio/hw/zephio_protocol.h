@@ -30,6 +30,8 @@ constexpr uint32_t ControlCode(uint32_t function, uint32_t access) {
 // needs a handle opened for reading and a write one opened for writing.
 constexpr uint32_t kIoctlRead = ControlCode(0x900, kFileReadAccess);
 constexpr uint32_t kIoctlWrite = ControlCode(0x901, kFileWriteAccess);
+static_assert((kIoctlRead >> 14 & 3) == kFileReadAccess && (kIoctlWrite >> 14 & 3) == kFileWriteAccess,
+              "never FILE_ANY_ACCESS: the handle's rights must be checked");
 
 enum Target : uint32_t {
   kHostBridgeVendor = 1,  // PCI bus 0, device 0, function 0, offset 0, 16 bits; read only
@@ -85,11 +87,14 @@ inline bool Serves(const HostBridge& host, Target target) {
 }
 
 // The only writes the program makes, each to the value the register holds now:
-// 0x7B with its button nibble cleared and the firmware's low nibble kept, 0xE0
-// rewritten unchanged.
+// 0x7B acknowledged (a press, button 1 to 4 in the high nibble, with that nibble
+// cleared and the firmware's low nibble kept) or rewritten unchanged, 0xE0
+// rewritten unchanged. Any user may ask, so the high bits the firmware sets
+// outside a press are never cleared.
 inline bool WriteAllowed(Target target, uint8_t held, uint8_t value) {
+  const bool press = held >= 0x10 && held <= 0x4F;
   switch (target) {
-    case kCmosButton: return value == (held & 0x0F);
+    case kCmosButton: return value == held || (press && value == (held & 0x0F));
     case kExtButton: return value == held;
     default: return false;
   }

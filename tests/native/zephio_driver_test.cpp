@@ -1,12 +1,10 @@
-// zephio.sys itself, compiled against a fake kernel and HAL (fake_kernel.h): what
-// it asks the HAL and the ports for each request, what it answers, which requests
-// it refuses on which machine, and the device it leaves for user mode.
+// zephio.sys itself, compiled against a fake kernel and HAL (fake_kernel.h): the
+// device it leaves for user mode, and what one request does to the hardware.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
+#include <tuple>
 #include <utility>
-#include <vector>
 
 #include "portio/hw/zephio_protocol.h"
 #include "tests/native/fake_kernel.h"
@@ -14,173 +12,78 @@
 namespace zephio {
 namespace {
 
-using Calls = std::vector<std::string>;
-FakeKernel& K() { return FakeKernel::Get(); }
-
 constexpr int kSis = 0x1039, kIntel = 0x8086, kUnreadable = -1;  // -1: a HAL without a PCI bus
-const std::string kVendorRead = "get PCI bus 0 slot 0x0 offset 0x0 length 2";
-// The CMOS register is the HAL's slot number; the offset means nothing for that bus.
-const std::string kCmosRead = "get Cmos bus 0 slot 0x7B offset 0x0 length 1";
-const std::string kCmosWrite = "set Cmos bus 0 slot 0x7B offset 0x0 length 1 = ";
-const Calls kExtRead = {"out 0x72 0xE0", "in 0x73"};
 
-class ZephioDriver : public ::testing::Test {
- protected:
-  void TearDown() override { Unload(); }
-  NTSTATUS Load(int vendor, const char* failCall = "") {
-    K().Reset();
-    K().vendor = vendor;
-    K().failCall = failCall;
-    driver_ = {};
-    const NTSTATUS status = DriverEntry(&driver_, nullptr);
-    loaded_ = NT_SUCCESS(status);
-    return status;
-  }
-  void Unload() {
-    if (loaded_) driver_.DriverUnload(&driver_);
-    loaded_ = false;
-  }
+DRIVER_OBJECT g_driver;
 
-  struct Reply {
-    NTSTATUS status;
-    ULONG_PTR information;
-    Record out;
-  };
-  // One request as the I/O manager hands it over (METHOD_BUFFERED: one system
-  // buffer for the input and the output).
-  Reply Send(uint32_t code, Record in, ULONG inSize, ULONG outSize, int major = IRP_MJ_DEVICE_CONTROL) {
-    Record buffer[2] = {in, {0xAAAAAAAA, 0xAAAAAAAA}};
-    IRP irp = {};
-    irp.IoStatus = {-1, 99};
-    irp.AssociatedIrp.SystemBuffer = buffer;
-    irp.stack.Parameters.DeviceIoControl = {outSize, inSize, code};
-    K().calls.clear();
-    const NTSTATUS returned = driver_.MajorFunction[major](K().device, &irp);
-    EXPECT_EQ(irp.completions, 1);
-    EXPECT_EQ(returned, irp.IoStatus.Status);
-    return {irp.IoStatus.Status, irp.IoStatus.Information, buffer[0]};
-  }
-
-  DRIVER_OBJECT driver_ = {};
-  bool loaded_ = false;
-};
-
-TEST_F(ZephioDriver, LoadsTheVendorOnceAndADeviceOnlyItsUsersReachAndUnloadsClean) {
-  ASSERT_EQ(Load(kSis), STATUS_SUCCESS);
-  // Shared, and FILE_DEVICE_SECURE_OPEN: names below the device are checked too.
-  // The DACL is D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x100083;;;IU).
-  EXPECT_EQ(K().calls, (Calls{kVendorRead, "device \\Device\\ZephIO type 0xA5E0 characteristics 0x100 exclusive 0",
-                              "dacl S-1-5-18 0x1F01FF S-1-5-32-544 0x1F01FF S-1-5-4 0x100083",
-                              "link \\DosDevices\\ZephIO to \\Device\\ZephIO"}));
-  EXPECT_EQ(K().openHandles, 0);
-  for (int major : {IRP_MJ_CREATE, IRP_MJ_CLOSE}) {
-    const Reply r = Send(0, {}, 0, 0, major);
-    EXPECT_EQ(std::make_pair(r.status, r.information), std::make_pair(STATUS_SUCCESS, ULONG_PTR(0))) << major;
-  }
-  K().calls.clear();
-  Unload();
-  EXPECT_EQ(K().calls, (Calls{"delete link \\DosDevices\\ZephIO", "delete device"}));
+// Loads the driver afresh (unloading the one before) on a machine with this vendor.
+NTSTATUS Load(int vendor, const char* failCall = "") {
+  if (g_driver.DriverUnload) g_driver.DriverUnload(&g_driver);
+  g_kernel = FakeKernel();
+  g_kernel.vendor = vendor;
+  g_kernel.failCall = failCall;
+  g_driver = {};
+  return DriverEntry(&g_driver, nullptr);
 }
 
 // Without its descriptor the device would carry the system's default one: the
 // driver must rather not load, and leave nothing behind.
-TEST_F(ZephioDriver, DoesNotLoadWhenItCannotRestrictOrNameItsDevice) {
-  for (const std::string call : {"IoCreateDevice", "RtlCreateAcl", "RtlAddAccessAllowedAce", "ObOpenObjectByPointer",
-                                 "ZwSetSecurityObject", "IoCreateSymbolicLink"}) {
-    EXPECT_EQ(Load(kSis, call.c_str()), FakeKernel::kFailed) << call;
-    EXPECT_EQ(std::count(K().calls.begin(), K().calls.end(), "delete device"), call == "IoCreateDevice" ? 0 : 1) << call;
-    EXPECT_EQ(K().openHandles, 0) << call;
-    EXPECT_TRUE(!driver_.DriverUnload && !driver_.MajorFunction[IRP_MJ_DEVICE_CONTROL]) << call;
+TEST(ZephioDriver, LoadsOnlyADeviceItsUsersReachAndLeavesNothingBehind) {
+  for (const char* failCall : {"IoCreateDevice", "RtlCreateAcl", "RtlAddAccessAllowedAce", "ObOpenObjectByPointer",
+                               "ZwSetSecurityObject", "IoCreateSymbolicLink", ""}) {
+    SCOPED_TRACE(failCall);
+    const int loads = !*failCall;
+    EXPECT_EQ(Load(kSis, failCall), loads ? STATUS_SUCCESS : FakeKernel::kFailed);
+    EXPECT_EQ(std::make_tuple(g_kernel.devices, g_kernel.links, g_kernel.handles), std::make_tuple(loads, loads, 0));
+    EXPECT_EQ(g_driver.DriverUnload && g_driver.MajorFunction[IRP_MJ_DEVICE_CONTROL], bool(loads));
   }
+  // D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x100083;;;IU): an interactive user may only
+  // open it for the two requests; names below the device are checked too.
+  EXPECT_EQ(g_kernel.dacl, " S-1-5-18 2032127 S-1-5-32-544 2032127 S-1-5-4 1048707");
+  EXPECT_TRUE(g_kernel.characteristics & FILE_DEVICE_SECURE_OPEN);
+  g_driver.DriverUnload(&g_driver);
+  g_driver = {};
+  EXPECT_EQ(std::make_pair(g_kernel.devices, g_kernel.links), std::make_pair(0, 0));
 }
 
-// The rules: the vendor as read at load; 0x7B only on an SiS host bridge, 0xE0 only
-// on the others; a write only of the value the program writes, judged against what
-// the register holds, read and written under one lock; a HAL without the CMOS bus
-// is an error, not a value. Nothing else is touched: the calls are all of them.
-TEST_F(ZephioDriver, ServesEachMachineOnlyItsOwnRegisterAndOnlyTheProgramsWrites) {
+// One request as the I/O manager hands it over, on the machine of its row: what it
+// answers, what the register holds after it, and the button register's reads (r)
+// and writes (w) between taking the lock (L) and letting it go (U).
+TEST(ZephioDriver, AnswersEachMachineItsOwnRegisterUnderOneLock) {
   const NTSTATUS kOk = STATUS_SUCCESS, kRefused = STATUS_INVALID_PARAMETER, kNoBus = STATUS_DEVICE_DOES_NOT_EXIST;
-  const auto locked = [](Calls inner) {
-    inner.insert(inner.begin(), "lock");
-    inner.push_back("unlock");
-    return inner;
+  const struct { int vendor; uint32_t code; Record in; ULONG inSize; int held; NTSTATUS status; uint32_t reply;
+                 int after; const char* trace; } rows[] = {
+      {kSis, kIoctlRead, {kHostBridgeVendor, 0}, 8, 0, kOk, kSis, 0, ""},  // as read at load
+      {kUnreadable, kIoctlRead, {kHostBridgeVendor, 0}, 8, 0, kNoBus, 0, 0, ""},
+      {kSis, kIoctlRead, {kCmosButton, 0}, 8, 0x23, kOk, 0x23, 0x23, "LrU"},
+      {kSis, kIoctlWrite, {kCmosButton, 0x03}, 8, 0x23, kOk, 0, 0x03, "LrwU"},
+      {kSis, kIoctlWrite, {kCmosButton, 0x05}, 8, 0x85, kRefused, 0, 0x85, "LrU"},
+      {kSis, kIoctlRead, {kCmosButton, 0}, 8, -1, kNoBus, 0, -1, "LU"},  // -1: a HAL without the CMOS bus
+      {kIntel, kIoctlRead, {kExtButton, 0}, 8, 4, kOk, 4, 4, "LrU"},
+      {kUnreadable, kIoctlWrite, {kExtButton, 4}, 8, 4, kOk, 0, 4, "LrwU"},
+      {kIntel, kIoctlRead, {kCmosButton, 0}, 8, 0x23, kRefused, 0, 0x23, ""},
+      // Malformed: answered before any hardware is touched.
+      {kIntel, ControlCode(0x902, kFileReadAccess), {kExtButton, 0}, 8, 4, STATUS_INVALID_DEVICE_REQUEST, 0, 4, ""},
+      {kIntel, kIoctlRead, {kExtButton, 0}, 7, 4, STATUS_INFO_LENGTH_MISMATCH, 0, 4, ""},
+      {kIntel, kIoctlWrite, {kExtButton, 0x104}, 8, 4, kRefused, 0, 4, ""},
   };
-  Calls extWrite = kExtRead;
-  extWrite.insert(extWrite.end(), {"out 0x72 0xE0", "out 0x73 0x4"});
-  const struct Case {
-    int vendor;
-    Target target;
-    bool write;
-    uint8_t value;   // written
-    uint8_t held;    // what the register holds before
-    NTSTATUS status;
-    uint32_t reply;  // the value read, for a read that succeeds
-    Calls calls;
-    bool cmosBus = true;
-  } cases[] = {
-      {kSis, kHostBridgeVendor, false, 0, 0, kOk, kSis, {}},
-      {kIntel, kHostBridgeVendor, false, 0, 0, kOk, kIntel, {}},
-      {kUnreadable, kHostBridgeVendor, false, 0, 0, kNoBus, 0, {}},
-      // SiS: register 0x7B through the HAL.
-      {kSis, kCmosButton, false, 0, 0x23, kOk, 0x23, locked({kCmosRead})},
-      {kSis, kCmosButton, true, 0x03, 0x23, kOk, 0, locked({kCmosRead, kCmosWrite + "0x3"})},
-      {kSis, kCmosButton, true, 0x0E, 0x4E, kOk, 0, locked({kCmosRead, kCmosWrite + "0xE"})},
-      {kSis, kCmosButton, true, 0x03, 0x03, kOk, 0, locked({kCmosRead, kCmosWrite + "0x3"})},
-      {kSis, kCmosButton, true, 0x23, 0x23, kRefused, 0, locked({kCmosRead})},  // nibble not cleared
-      {kSis, kCmosButton, true, 0x00, 0x23, kRefused, 0, locked({kCmosRead})},  // firmware's nibble lost
-      {kSis, kCmosButton, true, 0x05, 0x23, kRefused, 0, locked({kCmosRead})},
-      {kSis, kCmosButton, true, 0x13, 0x03, kRefused, 0, locked({kCmosRead})},  // a press made up
-      {kSis, kCmosButton, false, 0, 0x23, kNoBus, 0, locked({kCmosRead}), false},
-      {kSis, kCmosButton, true, 0x03, 0x23, kNoBus, 0, locked({kCmosRead}), false},
-      {kSis, kExtButton, false, 0, 4, kRefused, 0, {}},
-      {kSis, kExtButton, true, 4, 4, kRefused, 0, {}},
-      // Other host bridges, and one whose vendor is unknown: register 0xE0 by its ports.
-      {kIntel, kExtButton, false, 0, 4, kOk, 4, locked(kExtRead)},
-      {kIntel, kExtButton, true, 4, 4, kOk, 0, locked(extWrite)},
-      {kIntel, kExtButton, true, 5, 4, kRefused, 0, locked(kExtRead)},
-      {kIntel, kExtButton, true, 0, 4, kRefused, 0, locked(kExtRead)},
-      {kUnreadable, kExtButton, false, 0, 4, kOk, 4, locked(kExtRead)},
-      {kUnreadable, kExtButton, true, 4, 4, kOk, 0, locked(extWrite)},
-      {kIntel, kCmosButton, false, 0, 0x23, kRefused, 0, {}},
-      {kIntel, kCmosButton, true, 0x03, 0x23, kRefused, 0, {}},
-      {kUnreadable, kCmosButton, false, 0, 0x23, kRefused, 0, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE("row " + std::to_string(&c - cases));
-    ASSERT_EQ(Load(c.vendor), STATUS_SUCCESS);
-    K().cmosBus = c.cmosBus;
-    (c.target == kCmosButton ? K().cmos[kCmosButtonRegister] : K().extBank[kExtButtonRegister]) = c.held;
-    const Reply r = Send(c.write ? kIoctlWrite : kIoctlRead, {c.target, c.write ? c.value : 0u}, 8, c.write ? 0 : 8);
-    const bool answers = c.status == kOk && !c.write;
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(K().calls, c.calls);
-    EXPECT_EQ(r.information, answers ? 8u : 0u);
-    if (answers) {
-      EXPECT_EQ(std::make_pair(r.out.target, r.out.value), std::make_pair(uint32_t(c.target), c.reply));
-    }
-    Unload();
-  }
-}
-
-// Malformed requests are answered before any hardware is touched: one of each
-// verdict of Decode, whose cases the protocol's tests go through.
-TEST_F(ZephioDriver, MalformedRequestsTouchNothing) {
-  ASSERT_EQ(Load(kIntel), STATUS_SUCCESS);
-  const struct {
-    uint32_t code;
-    Record in;
-    ULONG inSize, outSize;
-    NTSTATUS status;
-  } cases[] = {
-      {ControlCode(0x902, kFileReadAccess), {kExtButton, 0}, 8, 8, STATUS_INVALID_DEVICE_REQUEST},
-      {kIoctlRead, {kExtButton, 0}, 7, 8, STATUS_INFO_LENGTH_MISMATCH},
-      {kIoctlWrite, {kExtButton, 0x100}, 8, 0, STATUS_INVALID_PARAMETER},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE("row " + std::to_string(&c - cases));
-    const Reply r = Send(c.code, c.in, c.inSize, c.outSize);
-    EXPECT_EQ(std::make_pair(r.status, r.information), std::make_pair(c.status, ULONG_PTR(0)));
-    EXPECT_EQ(K().calls, Calls{});
+  for (const auto& row : rows) {
+    SCOPED_TRACE("row " + std::to_string(&row - rows));
+    ASSERT_EQ(Load(row.vendor), STATUS_SUCCESS);
+    g_kernel.cmosBus = row.held >= 0;
+    uint8_t& reg = row.in.target == kCmosButton ? g_kernel.cmos[kCmosButtonRegister] : g_kernel.extBank[kExtButtonRegister];
+    reg = uint8_t(row.held);
+    Record buffer[2] = {row.in, {0xAAAAAAAA, 0xAAAAAAAA}};  // METHOD_BUFFERED: input and output share it
+    IRP irp = {};
+    irp.AssociatedIrp.SystemBuffer = buffer;
+    irp.stack.Parameters.DeviceIoControl = {row.code == kIoctlRead ? 8u : 0u, row.inSize, row.code};
+    EXPECT_EQ(g_driver.MajorFunction[IRP_MJ_DEVICE_CONTROL](&g_kernel.device, &irp), row.status);
+    EXPECT_EQ(std::make_pair(irp.IoStatus.Status, irp.completions), std::make_pair(row.status, 1));
+    EXPECT_EQ(g_kernel.trace, row.trace);
+    EXPECT_EQ(reg, uint8_t(row.after));
+    const bool answers = row.status == kOk && row.code == kIoctlRead;  // else the buffer is left as it came
+    EXPECT_EQ(std::make_tuple(irp.IoStatus.Information, buffer[0].target, buffer[0].value),
+              std::make_tuple(ULONG_PTR(answers ? 8 : 0), row.in.target, answers ? row.reply : row.in.value));
   }
 }
 
