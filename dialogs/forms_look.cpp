@@ -2,19 +2,21 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <sstream>
 #include <vector>
 
 namespace zeph {
 
 namespace {
 
+// "a|b|" gives "a", "b" and ""; the empty text gives nothing.
 std::vector<std::string> Split(const std::string& text, char sep) {
   std::vector<std::string> parts;
-  std::string part;
-  std::istringstream in(text);
-  while (std::getline(in, part, sep)) parts.push_back(part);
-  if (!text.empty() && text.back() == sep) parts.emplace_back();
+  if (text.empty()) return parts;
+  size_t from = 0;
+  for (size_t at; (at = text.find(sep, from)) != std::string::npos; from = at + 1) {
+    parts.push_back(text.substr(from, at - from));
+  }
+  parts.push_back(text.substr(from));
   return parts;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 // The persisted look of our hosted picture buttons, captions and pictures, and
-// where a button puts its picture and caption. Window-free, so it is tested
-// natively.
+// where a button puts its picture and caption.
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -1,6 +1,5 @@
 #include "portio/chipset_sim.h"
 
-#include <cstdio>
 
 namespace zeph {
 
@@ -145,18 +144,6 @@ void ChipsetSim::Write(uint16_t port, uint32_t value, PortWidth width) {
 
 void ChipsetSim::Record(uint16_t port, PortWidth width, bool write, uint32_t value) {
   m_trace[m_traced++ % kTraceSize] = PortAccess{port, width, write, value};
-}
-
-std::string ChipsetSim::Trace() const {
-  std::string out;
-  for (uint64_t i = m_traced > kTraceSize ? m_traced - kTraceSize : 0; i < m_traced; ++i) {
-    const PortAccess& a = m_trace[i % kTraceSize];
-    char item[32];
-    std::snprintf(item, sizeof item, "%s%c%X=%X/%d", out.empty() ? "" : " ", a.write ? 'w' : 'r', a.port,
-                  static_cast<unsigned>(a.value), a.width);
-    out += item;
-  }
-  return out;
 }
 
 }  // namespace zeph

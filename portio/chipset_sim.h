@@ -8,6 +8,7 @@
 // content. Faults can be scripted to exercise the reader's confirmation and
 // read-back paths.
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 
@@ -92,7 +93,18 @@ class ChipsetSim : public IPortIO {
   uint32_t LastButtonWrite() const { return m_lastButtonWrite; }
   void ResetCounters() { m_reads = m_writes = m_buttonWrites = m_traced = 0; }
   // "w70=7B/0 r71=23/0 ...": direction, port, value, width code, oldest first.
-  std::string Trace() const;
+  // Defined here, so that only its users (the tests) carry the string code.
+  std::string Trace() const {
+    std::string out;
+    for (uint64_t i = m_traced > kTraceSize ? m_traced - kTraceSize : 0; i < m_traced; ++i) {
+      const PortAccess& a = m_trace[i % kTraceSize];
+      char item[32];
+      std::snprintf(item, sizeof item, "%s%c%X=%X/%d", out.empty() ? "" : " ", a.write ? 'w' : 'r', a.port,
+                    static_cast<unsigned>(a.value), a.width);
+      out += item;
+    }
+    return out;
+  }
 
   // IPortIO
   uint32_t Read(uint16_t port, PortWidth width) override;

@@ -4,6 +4,7 @@
 // for it, as a press left in CMOS would.
 #include <windows.h>
 
+#include <new>
 #include <type_traits>
 
 #include "portio/chipset_sim.h"
@@ -84,7 +85,7 @@ SharedFile* MapStateFile() {
   return static_cast<SharedFile*>(view);
 }
 
-// Mapped once per process, on the first call, and kept.
+// Mapped once per process, on the first call, and kept until the library goes.
 struct Session {
   SharedFile& file;
   ChipsetSim chip;
@@ -102,14 +103,35 @@ struct Session {
   }
 };
 
+// Made by hand rather than as a function's static: the compiler guards such a
+// static with the C++ runtime's locks and exceptions, which would make up most
+// of the library.
+alignas(Session) unsigned char g_sessionSpace[sizeof(Session)];
+constexpr LONG kNoSession = 0, kMakingSession = 1, kSessionReady = 2;
+volatile LONG g_sessionState = kNoSession;
+
 Session& Shared() {
-  static Session session(MapStateFile());
-  return session;
+  if (g_sessionState != kSessionReady) {
+    if (InterlockedCompareExchange(&g_sessionState, kMakingSession, kNoSession) == kNoSession) {
+      new (g_sessionSpace) Session(MapStateFile());
+      InterlockedExchange(&g_sessionState, kSessionReady);
+    } else {
+      while (g_sessionState != kSessionReady) Sleep(0);  // another thread is mapping it
+    }
+  }
+  return *reinterpret_cast<Session*>(g_sessionSpace);
 }
 
 }  // namespace
 
 extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_DETACH && g_sessionState == kSessionReady) {
+    reinterpret_cast<Session*>(g_sessionSpace)->~Session();
+  }
+  return TRUE;
+}
 
 uint32_t PORTIO_CALL ReadIOPort(uint16_t port, int width) {
   Session& s = Shared();
