@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/win32/system_export.h"
 #include "platform/win32/win32_port_io.h"
 #include "pad/pad_commands.h"
 #include "pad/zephpad_res.h"
@@ -36,8 +37,7 @@ void Print(const std::string& text) {
   bool attached = false;
   if (!out || out == INVALID_HANDLE_VALUE || GetFileType(out) == FILE_TYPE_UNKNOWN) {
     using AttachConsoleFn = BOOL(WINAPI*)(DWORD);
-    const auto attach = reinterpret_cast<AttachConsoleFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "AttachConsole")));
+    const auto attach = zeph::SystemExport<AttachConsoleFn>("kernel32.dll", "AttachConsole");
     if (!attach || !attach(ATTACH_PARENT_PROCESS)) return;
     out = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     attached = true;

@@ -1,20 +1,15 @@
 #include "platform/win32/win32_session.h"
 
-namespace zeph {
+#include "platform/win32/system_export.h"
 
-namespace {
-template <typename Fn>
-Fn Kernel32Export(const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
-}
-}  // namespace
+namespace zeph {
 
 Win32ConsoleSession::Win32ConsoleSession() {
   using ProcessIdToSessionIdFn = BOOL(WINAPI*)(DWORD, DWORD*);
-  const auto processSession = Kernel32Export<ProcessIdToSessionIdFn>("ProcessIdToSessionId");
+  const auto processSession = SystemExport<ProcessIdToSessionIdFn>("kernel32.dll", "ProcessIdToSessionId");
   // A process stays in the session it was started in.
   if (processSession && processSession(GetCurrentProcessId(), &m_ownSession)) {
-    m_activeConsoleSession = Kernel32Export<ActiveConsoleSessionFn>("WTSGetActiveConsoleSessionId");
+    m_activeConsoleSession = SystemExport<ActiveConsoleSessionFn>("kernel32.dll", "WTSGetActiveConsoleSessionId");
   }
 }
 

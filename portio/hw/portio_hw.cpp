@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/portio_api.h"
+#include "platform/win32/system_export.h"
 #include "portio/hw/device_link.h"
 #include "portio/hw/port_instructions.h"
 #include "portio/hw/port_sequence.h"
@@ -64,10 +65,7 @@ uint32_t Send(const zephio::Request& request) {
 // has no such settings and whose GetVersion tells the truth.
 bool DirectPortAccess() {
   typedef LONG(WINAPI * RtlGetVersionFn)(OSVERSIONINFOW*);
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  const auto rtlGetVersion =
-      ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
-            : nullptr;
+  const auto rtlGetVersion = zeph::SystemExport<RtlGetVersionFn>("ntdll.dll", "RtlGetVersion");
   if (!rtlGetVersion) return (GetVersion() & 0x80000000u) != 0;
   OSVERSIONINFOW info = {};
   info.dwOSVersionInfoSize = sizeof info;
