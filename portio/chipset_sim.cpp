@@ -126,13 +126,11 @@ uint32_t ChipsetSim::Read(uint16_t port, PortWidth width) {
     // following ports, so a 16-bit read of a data port brings in its neighbour.
     for (int i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(ReadByte(static_cast<uint16_t>(port + i))) << (8 * i);
   }
-  Record(port, width, false, v);
   return v;
 }
 
 void ChipsetSim::Write(uint16_t port, uint32_t value, PortWidth width) {
   ++m_writes;
-  Record(port, width, true, value);
   // Only a dword cycle at 0xCF8 reaches the configuration address; configuration
   // writes are not modelled.
   if (port == kPciAddressPort && width == kPortDword) m_s->pciAddress = value;
@@ -140,10 +138,6 @@ void ChipsetSim::Write(uint16_t port, uint32_t value, PortWidth width) {
   // A wider cycle spills its upper bytes into the following ports: a 16-bit
   // index write also writes the data port, i.e. the register it selects.
   for (int i = 0; i < Bytes(width); ++i) WriteByte(static_cast<uint16_t>(port + i), static_cast<uint8_t>(value >> (8 * i)));
-}
-
-void ChipsetSim::Record(uint16_t port, PortWidth width, bool write, uint32_t value) {
-  m_trace[m_traced++ % kTraceSize] = PortAccess{port, width, write, value};
 }
 
 }  // namespace zeph

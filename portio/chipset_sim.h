@@ -35,27 +35,18 @@ struct ChipsetState {
 };
 static_assert(sizeof(ChipsetState) == 540, "the shared layout changed: change the state file's version too");
 
-// One port access as the chipset saw it.
-struct PortAccess {
-  uint16_t port;
-  int width;
-  bool write;
-  uint32_t value;  // what was written, or what the read returned
-};
-
 class ChipsetSim : public IPortIO {
  public:
   static constexpr uint16_t kSisVendor = 0x1039;
   static constexpr uint16_t kSisDevice = 0x0630;
   static constexpr uint16_t kOtherVendor = 0x8086;
   static constexpr uint16_t kOtherDevice = 0x7190;
-  static constexpr int kTraceSize = 16;
 
   // A chipset of its own; vendor is the PCI vendor id of bus 0, device 0,
   // function 0, and device fills bits 16..31 of that register.
   explicit ChipsetSim(uint16_t vendor = kSisVendor, uint16_t device = kSisDevice);
   // A view of a chipset whose state lives elsewhere (shared memory); the
-  // counters and the trace are this view's own.
+  // counters are this view's own.
   explicit ChipsetSim(ChipsetState& shared) : m_s(&shared) {}
   ChipsetSim(const ChipsetSim&) = delete;
   ChipsetSim& operator=(const ChipsetSim&) = delete;
@@ -85,26 +76,13 @@ class ChipsetSim : public IPortIO {
   // bits above bit 15.
   void SetPciHighBits(uint32_t bits) { m_s->pciHighBits = bits; }
 
-  // Counters and the last kTraceSize accesses, for tests and the benchmark.
+  // Counters, for the tests.
   uint64_t Accesses() const { return m_reads + m_writes; }
   uint64_t Reads() const { return m_reads; }
   uint64_t Writes() const { return m_writes; }
   uint64_t ButtonRegisterWrites() const { return m_buttonWrites; }
   uint32_t LastButtonWrite() const { return m_lastButtonWrite; }
-  void ResetCounters() { m_reads = m_writes = m_buttonWrites = m_traced = 0; }
-  // "w70=7B/0 r71=23/0 ...": direction, port, value, width code, oldest first.
-  // Defined here, so that only its users (the tests) carry the string code.
-  std::string Trace() const {
-    std::string out;
-    for (uint64_t i = m_traced > kTraceSize ? m_traced - kTraceSize : 0; i < m_traced; ++i) {
-      const PortAccess& a = m_trace[i % kTraceSize];
-      char item[32];
-      std::snprintf(item, sizeof item, "%s%c%X=%X/%d", out.empty() ? "" : " ", a.write ? 'w' : 'r', a.port,
-                    static_cast<unsigned>(a.value), a.width);
-      out += item;
-    }
-    return out;
-  }
+  void ResetCounters() { m_reads = m_writes = m_buttonWrites = 0; }
 
   // IPortIO
   uint32_t Read(uint16_t port, PortWidth width) override;
@@ -115,7 +93,6 @@ class ChipsetSim : public IPortIO {
   void WriteByte(uint16_t port, uint8_t value);
   uint8_t Selected(int bank) const;
   bool IsButtonRegister(int bank, uint8_t reg) const;
-  void Record(uint16_t port, PortWidth width, bool write, uint32_t value);
 
   ChipsetState m_own{};
   ChipsetState* m_s = &m_own;
@@ -124,8 +101,6 @@ class ChipsetSim : public IPortIO {
   uint64_t m_writes = 0;
   uint64_t m_buttonWrites = 0;
   uint32_t m_lastButtonWrite = 0;
-  PortAccess m_trace[kTraceSize] = {};
-  uint64_t m_traced = 0;
 };
 
 }  // namespace zeph
