@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <regex>
 #include <string>
 
 #include "monitor/button_reader.h"
@@ -46,59 +46,38 @@ TEST(PortIOSimTest, PadCommandsWaitForTheProgramAcrossProcessesAndLoads) {
   }
 }
 
-// A command interpreter at its prompt in the simulator set's folder, typed at
-// one line at a time: each line goes in once the prompt is back.
-class Prompt {
- public:
-  Prompt() {
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    CreatePipe(&si.hStdInput, &m_in, &inherit, 0);
-    CreatePipe(&m_out, &si.hStdOutput, &inherit, 0);
-    si.hStdError = si.hStdOutput;
-    for (HANDLE ours : {m_in, m_out}) SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
-    char cmd[] = "cmd.exe";
-    CreateProcessA(nullptr, cmd, nullptr, nullptr, TRUE, 0, nullptr, test::SimDir().c_str(), &si, &m_pi);
-    for (HANDLE theirs : {si.hStdInput, si.hStdOutput}) CloseHandle(theirs);
-    Type("prompt ZEPH$G");
-  }
-  ~Prompt() {
-    Type("exit");
-    if (test::ExitCode(m_pi.hProcess, 5000) == STILL_ACTIVE) TerminateProcess(m_pi.hProcess, 1);
-    for (HANDLE h : {m_in, m_out, m_pi.hProcess, m_pi.hThread}) CloseHandle(h);
-  }
-
-  // What came back for the line: up to and with the next prompt, and whatever
-  // follows it within a second.
-  std::string Type(const std::string& line) {
-    const std::string typed = line + "\r\n";
-    DWORD n = 0;
-    WriteFile(m_in, typed.data(), static_cast<DWORD>(typed.size()), &n, nullptr);
-    std::string out;
-    const auto read = [&] {  // what is waiting in the pipe, without blocking
-      char buf[512];
-      while (PeekNamedPipe(m_out, nullptr, 0, nullptr, &n, nullptr) && n && ReadFile(m_out, buf, sizeof buf, &n, nullptr) && n)
-        out.append(buf, n);
-    };
-    test::WaitUntil([&] { return read(), out.find(kPrompt) != std::string::npos; }, 10000);
-    Sleep(1000);
-    read();
-    return out;
-  }
-  static constexpr const char* kPrompt = "ZEPH>";
-
- private:
-  HANDLE m_in = nullptr, m_out = nullptr;
-  PROCESS_INFORMATION m_pi = {};
-};
-
 // "zephpad ..." typed at a console prompt, as the README has the user check a
 // notebook: the output comes before the next prompt, and the exit code is the
 // command's. A command interpreter does not wait for a windowed program.
 TEST(PortIOSimTest, PadTypedAtAPromptPrintsBeforeThePromptReturnsWithItsExitCode) {
-  Prompt prompt;
+  test::Process cmd("cmd.exe", 0, true, test::SimDir().c_str());
+  size_t from = 0;
+  std::string group;  // of the last match
+  // What came since the last call, up to and with the next match: the
+  // interpreter reads a line only once its prompt is back.
+  const auto until = [&](const std::regex& pattern) {
+    std::string out;
+    std::smatch m;
+    test::WaitUntil([&] { return std::regex_search(out = cmd.Read().substr(from), m, pattern); });
+    group = m.size() > 1 ? m.str(1) : "";
+    out.resize(m.empty() ? 0 : m.position(0) + m.length(0));
+    from += out.size();
+    return out;
+  };
+  const std::regex prompt("ZEPH>"), done("exit ([0-9]+) end");
+  cmd.Type("prompt ZEPH$G\r\n");
+  until(prompt);
+  // The line's output up to the echo of its exit code, which the interpreter
+  // runs only once the line is done; and that code.
+  const auto type = [&](const std::string& line, std::string& out) {
+    cmd.Type(line + "\r\n");
+    out = until(prompt);
+    cmd.Type("echo exit %errorlevel% end\r\n");
+    out += until(done);
+    const int code = group.empty() ? -1 : std::stoi(group);
+    until(prompt);
+    return code;
+  };
   struct Case { const char* line; const char* output; int exitCode; } cases[] = {
       {"zephpad chipset sis", "vendor 0x1039", 0},
       {"zephpad press 3", "register 0x7B (first bank): 0x3", 0},
@@ -107,18 +86,15 @@ TEST(PortIOSimTest, PadTypedAtAPromptPrintsBeforeThePromptReturnsWithItsExitCode
       {"zephpad raw 0x00", "press waiting: none", 0},
   };
   for (const Case& c : cases) {
-    const std::string out = prompt.Type(c.line);
-    const size_t printed = out.find(c.output);
-    EXPECT_NE(printed, std::string::npos) << c.line << ":\n" << out;
-    // The prompt back after it, and nothing after the prompt.
-    EXPECT_EQ(out.rfind(Prompt::kPrompt), out.size() - std::strlen(Prompt::kPrompt)) << c.line << ":\n" << out;
-    EXPECT_LT(printed, out.rfind(Prompt::kPrompt)) << c.line << ":\n" << out;
-    EXPECT_NE(prompt.Type("echo exit code %errorlevel%").find("exit code " + std::to_string(c.exitCode)),
-              std::string::npos) << c.line;
+    std::string out;
+    EXPECT_EQ(type(c.line, out), c.exitCode) << c.line;
+    // Printed before the prompt came back.
+    EXPECT_LT(out.find(c.output), out.find("ZEPH>")) << c.line << ":\n" << out;
   }
   // Without arguments the pad's window opens, and the prompt is back at once.
-  EXPECT_EQ(prompt.Type("zephpad").find("usage"), std::string::npos);
-  HWND pad = test::WaitForWindow("Zephra Button Pad", 30000);
+  std::string out;
+  EXPECT_EQ(type("zephpad", out), 0);
+  HWND pad = test::WaitForWindow("Zephra Button Pad");
   ASSERT_NE(pad, nullptr);
   PostMessageA(pad, WM_COMMAND, IDCANCEL, 0);
   EXPECT_TRUE(test::WaitGone(pad));
