@@ -57,26 +57,6 @@ class Zephkeys : public ::testing::Test {
   std::vector<std::unique_ptr<Process>> m_procs;
 };
 
-// Values another program left are read whole however long, cut to 255
-// characters; missing or not text, they get their defaults (S3 has none).
-TEST_F(Zephkeys, FirstTickStoresEverySlotAs256ByteText) {
-  const std::string dword("\1\0\0\0", 4), unterminated(400, 'x');
-  const struct { const char* name; DWORD type; std::string before, after; } slots[] = {
-      {"S1", REG_DWORD, dword, kDefaultBrowser},
-      {"S2", REG_NONE, "", kDefaultAddress},  // no value
-      {"S3", REG_SZ, unterminated, unterminated.substr(0, 255)},
-      {"S4", REG_SZ, std::string("a b\0c", 6), "a b"},
-  };
-  auto key = Platform().registry.Create(kSlotKeyPath);
-  for (const auto& s : slots)
-    if (s.type != REG_NONE)
-      key->Set(s.name, s.type, reinterpret_cast<const uint8_t*>(s.before.data()), static_cast<uint32_t>(s.before.size()));
-  key.reset();
-  ASSERT_TRUE(Ready(Start()));
-  for (const auto& s : slots)
-    EXPECT_TRUE(WaitUntil([&] { return StoredSlot(s.name) == s.after; })) << s.name << ": " << StoredSlot(s.name);
-}
-
 TEST_F(Zephkeys, EachButtonOnBothChipsetsStartsItsCommandLineOrReportsAMissingProgramOnce) {
   const std::string browser = "C:\\Zeph Browser\\browser.exe", mailer = "C:\\ZephMail\\mail.exe";
   ASSERT_TRUE(InstallMarker(browser) && InstallMarker(mailer));
@@ -93,19 +73,6 @@ TEST_F(Zephkeys, EachButtonOnBothChipsetsStartsItsCommandLineOrReportsAMissingPr
       EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == expected[n - 1] + "\n"; }))
           << chipset << " button " << n << " started:\n" << MarkerLog();
     }
-  }
-  // Through the real start call: a stored text that carries its own quotes or
-  // arguments starts as stored; a long path with a space keeps both quotes.
-  Pad("chipset sis");
-  const std::string longPath = "C:\\" + std::string(200, 'z') + " dir\\b.exe";
-  const std::string stored[][3] = {{"C:\\a b\\m.exe", "\"C:\\a b\\m.exe\" -a", "\"C:\\a b\\m.exe\" -a"},
-                                   {"C:\\ab\\m.exe", "C:\\ab\\m.exe -b", "C:\\ab\\m.exe -b"},
-                                   {longPath, longPath, "\"" + longPath + "\""}};
-  for (const auto& row : stored) {
-    ASSERT_TRUE(InstallMarker(row[0]));
-    PutSlot("S1", row[1]);
-    Pad("press 1");
-    EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == row[2] + "\n"; })) << row[1] << " started:\n" << MarkerLog();
   }
   // A program that is not there is reported in one box, and the same failure
   // while that box is open adds none: the next press's start shows that the
@@ -145,38 +112,37 @@ std::pair<size_t, size_t> OpenedBefore(HWND tray) {
   return {menu ? about.size() : 99, props.size()};
 }
 
-TEST_F(Zephkeys, DoubleClickAndSettingsOpenOnePropertiesWindow) {
-  HWND tray = Ready(Start());
-  ASSERT_TRUE(tray);
-  const struct { UINT msg; WPARAM wp; LPARAM lp; } opens[] = {{kTrayNotify, kTrayId, WM_LBUTTONDBLCLK},
-                                                              {WM_COMMAND, IDM_TRAY_SETTINGS, 0}};
-  for (const auto& first : opens) {
-    PostMessageA(tray, first.msg, first.wp, first.lp);
-    ASSERT_TRUE(WaitForWindow(kProperties));
-    for (const auto& o : opens) PostMessageA(tray, o.msg, o.wp, o.lp);
-    EXPECT_EQ(OpenedBefore(tray), std::make_pair(size_t{0}, size_t{1}));
-  }
-}
-
-TEST_F(Zephkeys, TrayMenuRunsItsChoice) {
+// Each way into the tray window's commands: an item of its menu clicked, the
+// icon's double click. An open Properties window refuses a second one.
+TEST_F(Zephkeys, TrayMenuAndDoubleClickRunTheirCommand) {
   const Process& p = Start();
   HWND tray = Ready(p);
   ASSERT_TRUE(tray);
-  enum Item { kSettings, kAboutItem, kClose, kExit };
-  const int tops[] = {0, 40, 80, 121, 161};  // of the four pictures
-  for (Item item : {kClose, kAboutItem, kSettings, kExit}) {
-    SetCursorPos(500, 300);  // the menu opens below it
-    PostMessageA(tray, kTrayNotify, kTrayId, WM_RBUTTONDOWN);
-    HWND menu = ShownMenu();
-    ASSERT_TRUE(menu);
-    // Its owner has the foreground, or a click elsewhere would not close it.
-    EXPECT_EQ(GetForegroundWindow(), tray);
-    RECT rc;
-    GetWindowRect(menu, &rc);
-    ClickAt((rc.left + rc.right) / 2, (rc.top + rc.bottom - 161) / 2 + (tops[item] + tops[item + 1]) / 2);
-    ASSERT_TRUE(WaitGone(menu)) << item;
-    if (item == kExit) break;
-    EXPECT_EQ(OpenedBefore(tray), std::make_pair(size_t{item == kAboutItem}, size_t{item == kSettings})) << item;
+  enum Way { kSettings, kAboutItem, kClose, kExit, kDoubleClick };
+  const int tops[] = {0, 40, 80, 121, 161};  // of the menu's four pictures
+  for (Way way : {kClose, kAboutItem, kSettings, kDoubleClick, kExit}) {
+    if (way == kDoubleClick) {
+      PostMessageA(tray, kTrayNotify, kTrayId, WM_LBUTTONDBLCLK);
+    } else {
+      SetCursorPos(500, 300);  // the menu opens below it
+      PostMessageA(tray, kTrayNotify, kTrayId, WM_RBUTTONDOWN);
+      HWND menu = ShownMenu();
+      ASSERT_TRUE(menu);
+      // Its owner has the foreground, or a click elsewhere would not close it.
+      EXPECT_EQ(GetForegroundWindow(), tray);
+      RECT rc;
+      GetWindowRect(menu, &rc);
+      ClickAt((rc.left + rc.right) / 2, (rc.top + rc.bottom - 161) / 2 + (tops[way] + tops[way + 1]) / 2);
+      ASSERT_TRUE(WaitGone(menu)) << way;
+    }
+    if (way == kExit) break;
+    const bool props = way == kSettings || way == kDoubleClick;
+    if (props) {
+      ASSERT_TRUE(WaitForWindow(kProperties));
+      PostMessageA(tray, kTrayNotify, kTrayId, WM_LBUTTONDBLCLK);
+      PostMessageA(tray, WM_COMMAND, IDM_TRAY_SETTINGS, 0);
+    }
+    EXPECT_EQ(OpenedBefore(tray), std::make_pair(size_t{way == kAboutItem}, size_t{props})) << way;
   }
   EXPECT_EQ(p.Exit(), 0u);
 }

@@ -27,8 +27,7 @@ bool WaitGone(HWND hwnd) { return WaitUntil([&] { return !IsWindow(hwnd); }); }
 
 HWND WaitForWindow(const char* title) {
   HWND found = nullptr;
-  WaitUntil([&] { return (found = FindWindowA(nullptr, title)) && IsWindowVisible(found); });
-  return found && IsWindowVisible(found) ? found : nullptr;
+  return WaitUntil([&] { return IsWindowVisible(found = FindWindowA(nullptr, title)); }) ? found : nullptr;
 }
 
 namespace {
@@ -74,21 +73,19 @@ Process::Process(std::string commandLine, DWORD flags, bool pipes, const char* d
   }
   CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, pipes, flags, nullptr, dir, &si, &m_pi);
   // Only the child holds its ends now: its exit closes our output.
-  for (HANDLE theirs : {theirIn, theirOut})
-    if (theirs) CloseHandle(theirs);
+  for (HANDLE theirs : {theirIn, theirOut}) CloseHandle(theirs);
 }
 
 Process::~Process() {
-  if (m_pi.hProcess && Exit(false) == STILL_ACTIVE) TerminateProcess(m_pi.hProcess, 99);
+  if (Exit(false) == STILL_ACTIVE) TerminateProcess(m_pi.hProcess, 99);
   WaitForSingleObject(m_pi.hProcess, INFINITE);
-  for (HANDLE h : {m_in, m_out, m_pi.hProcess, m_pi.hThread})
-    if (h) CloseHandle(h);
+  for (HANDLE h : {m_in, m_out, m_pi.hProcess, m_pi.hThread}) CloseHandle(h);
 }
 
 DWORD Process::Exit(bool wait) const {
   DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(m_pi.hProcess, wait ? LimitMs() : 0) == WAIT_OBJECT_0) GetExitCodeProcess(m_pi.hProcess, &code);
-  return code;
+  return WaitForSingleObject(m_pi.hProcess, wait ? LimitMs() : 0) == WAIT_OBJECT_0 &&
+         GetExitCodeProcess(m_pi.hProcess, &code) ? code : STILL_ACTIVE;
 }
 
 void Process::Type(const std::string& text) const {
@@ -96,18 +93,12 @@ void Process::Type(const std::string& text) const {
   WriteFile(m_in, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
 }
 
-std::string Process::Read() {
+std::string Process::Read(bool toEnd) {
   char buf[512];
   DWORD n = 0;
-  while (PeekNamedPipe(m_out, nullptr, 0, nullptr, &n, nullptr) && n && ReadFile(m_out, buf, sizeof buf, &n, nullptr))
+  while ((toEnd || (PeekNamedPipe(m_out, nullptr, 0, nullptr, &n, nullptr) && n)) &&
+         ReadFile(m_out, buf, sizeof buf, &n, nullptr) && n)
     m_output.append(buf, n);
-  return m_output;
-}
-
-std::string Process::ReadToEnd() {
-  char buf[512];
-  DWORD n = 0;
-  while (m_out && ReadFile(m_out, buf, sizeof buf, &n, nullptr) && n) m_output.append(buf, n);
   return m_output;
 }
 
@@ -118,25 +109,11 @@ std::string SimDir() {
   return dir.substr(0, dir.find_last_of('\\') + 1) + "sim\\";
 }
 
-std::string Pad(const std::string& args, DWORD* exitCode) {
+std::string Pad(const std::string& args) {
   Process pad("\"" + SimDir() + "zephpad.exe\" " + args, 0, true);
-  const std::string out = pad.ReadToEnd();
-  if (exitCode) *exitCode = pad.Exit();
+  const std::string out = pad.Read(true);
+  pad.Exit();  // done with the simulated chipset too
   return out;
-}
-
-std::string Text(HWND hwnd) {  // WM_GETTEXT: GetWindowText does not read other threads' controls
-  char buf[1024] = "";
-  SendMessageA(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
-  return buf;
-}
-
-std::string ItemText(HWND dlg, int id) { return Text(GetDlgItem(dlg, id)); }
-
-bool HasStaticText(HWND dlg, const char* text) {
-  for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    if (Text(child) == text) return true;
-  return false;
 }
 
 void Click(HWND dlg, int id) { PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }

@@ -35,17 +35,14 @@ class Process {
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
-  DWORD Id() const { return m_pi.dwProcessId; }
-  HANDLE Handle() const { return m_pi.hProcess; }
   void Resume() const { ResumeThread(m_pi.hThread); }
   // Its exit code once it has ended; STILL_ACTIVE if it does not end in time
   // (or, with wait false, has not ended yet).
   DWORD Exit(bool wait = true) const;
-  std::vector<HWND> Windows(const char* cls, const char* title) const { return TopLevel(cls, title, Id()); }
+  std::vector<HWND> Windows(const char* cls, const char* title) const { return TopLevel(cls, title, m_pi.dwProcessId); }
   void Type(const std::string& text) const;
   // What it printed: what has come so far, or all of it up to its end.
-  std::string Read();
-  std::string ReadToEnd();
+  std::string Read(bool toEnd = false);
 
  private:
   PROCESS_INFORMATION m_pi = {};
@@ -54,13 +51,10 @@ class Process {
 };
 
 // build/<tree>/sim, beside this program's folder, and the pad run from it to
-// its end: what it printed, and its exit code.
+// its end: what it printed.
 std::string SimDir();
-std::string Pad(const std::string& args, DWORD* exitCode = nullptr);
+std::string Pad(const std::string& args);
 
-std::string Text(HWND hwnd);
-std::string ItemText(HWND dlg, int id);
-bool HasStaticText(HWND dlg, const char* text);  // a child showing exactly this
 void Click(HWND dlg, int id);    // BM_CLICK, posted
 void Key(HWND target, UINT vk);  // key down and up, posted
 void ClickAt(int x, int y);      // a real left click, through the input queue
