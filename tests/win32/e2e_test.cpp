@@ -59,7 +59,9 @@ class Zephkeys : public ::testing::Test {
 
 TEST_F(Zephkeys, EachButtonOnBothChipsetsStartsItsCommandLineOrReportsAMissingProgramOnce) {
   const std::string browser = "C:\\Zeph Browser\\browser.exe", mailer = "C:\\ZephMail\\mail.exe";
-  ASSERT_TRUE(InstallMarker(browser) && InstallMarker(mailer));
+  // Unquoted, the browser's path would start C:\Zeph.exe, as Windows tries the
+  // shortest name first.
+  ASSERT_TRUE(InstallMarker("C:\\Zeph.exe") && InstallMarker(browser) && InstallMarker(mailer));
   const std::string slots[] = {browser, "www.one.example", "two.example/a?b=c", mailer};
   for (int i = 0; i < 4; ++i) PutSlot(("S" + std::to_string(i + 1)).c_str(), slots[i]);
   ASSERT_TRUE(Ready(Start()));
