@@ -67,11 +67,8 @@ struct Windows : IWindowFinder {
   bool ClassExists(const char*) override { return false; }
 };
 struct MessageBoxes : IMessageBox {
-  std::vector<std::string> shown;  // caption, text and flags of each box
-  int Show(const char* text, const char* caption, unsigned flags) override {
-    shown.push_back(std::string(caption) + "|" + text + "|" + std::to_string(flags));
-    return 1;
-  }
+  size_t shown = 0;
+  int Show(const char*, const char*, unsigned) override { return ++shown, 1; }
 };
 struct Starter : IProgramStarter {
   std::vector<std::string> started;  // each command line and its show mode

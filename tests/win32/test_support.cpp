@@ -1,10 +1,145 @@
 #include "test_support.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 namespace zeph::test {
+
+namespace {
+DWORD LimitMs() {
+  static const DWORD limit = [] {
+    const char* seconds = std::getenv("ZEPH_TEST_TIMEOUT");
+    return 20000u * std::max(1, (seconds ? std::atoi(seconds) : 0) / 300);
+  }();
+  return limit;
+}
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start <= LimitMs(); Sleep(20))
+    if (condition()) return true;
+  return condition();
+}
+
+bool WaitGone(HWND hwnd) { return WaitUntil([&] { return !IsWindow(hwnd); }); }
+
+HWND WaitForWindow(const char* title) {
+  HWND found = nullptr;
+  return WaitUntil([&] { return IsWindowVisible(found = FindWindowA(nullptr, title)); }) ? found : nullptr;
+}
+
+namespace {
+struct WindowQuery {
+  const char *cls, *title;
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK MatchWindow(HWND w, LPARAM lp) {
+  auto& q = *reinterpret_cast<WindowQuery*>(lp);
+  char text[256] = "", name[256] = "";
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  if (q.title) GetWindowTextA(w, text, sizeof text);  // no message for another process's window
+  if (q.cls) GetClassNameA(w, name, sizeof name);
+  if ((!q.pid || owner == q.pid) && (!q.title || !lstrcmpiA(text, q.title)) && (!q.cls || !lstrcmpiA(name, q.cls)))
+    q.found.push_back(w);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> TopLevel(const char* cls, const char* title, DWORD pid) {
+  // One snapshot of the windows: walking them one FindWindowEx at a time while
+  // other processes raise new ones can meet a window twice and miss another.
+  WindowQuery q{cls, title, pid, {}};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&q));
+  return q.found;
+}
+
+Process::Process(std::string commandLine, DWORD flags, bool pipes, const char* dir) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  HANDLE theirIn = nullptr, theirOut = nullptr;
+  if (pipes) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    CreatePipe(&theirIn, &m_in, &inherit, 0);
+    CreatePipe(&m_out, &theirOut, &inherit, 0);
+    for (HANDLE ours : {m_in, m_out}) SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = theirIn;
+    si.hStdOutput = si.hStdError = theirOut;
+  }
+  CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, pipes, flags, nullptr, dir, &si, &m_pi);
+  // Only the child holds its ends now: its exit closes our output.
+  for (HANDLE theirs : {theirIn, theirOut}) CloseHandle(theirs);
+}
+
+Process::~Process() {
+  if (Exit(false) == STILL_ACTIVE) TerminateProcess(m_pi.hProcess, 99);
+  WaitForSingleObject(m_pi.hProcess, INFINITE);
+  for (HANDLE h : {m_in, m_out, m_pi.hProcess, m_pi.hThread}) CloseHandle(h);
+}
+
+DWORD Process::Exit(bool wait) const {
+  DWORD code = STILL_ACTIVE;
+  return WaitForSingleObject(m_pi.hProcess, wait ? LimitMs() : 0) == WAIT_OBJECT_0 &&
+         GetExitCodeProcess(m_pi.hProcess, &code) ? code : STILL_ACTIVE;
+}
+
+void Process::Type(const std::string& text) const {
+  DWORD n = 0;
+  WriteFile(m_in, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+}
+
+std::string Process::Read(bool toEnd) {
+  char buf[512];
+  DWORD n = 0;
+  while ((toEnd || (PeekNamedPipe(m_out, nullptr, 0, nullptr, &n, nullptr) && n)) &&
+         ReadFile(m_out, buf, sizeof buf, &n, nullptr) && n)
+    m_output.append(buf, n);
+  return m_output;
+}
+
+std::string SimDir() {
+  char path[MAX_PATH] = "";
+  std::string dir(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+  dir.resize(dir.find_last_of('\\'));
+  return dir.substr(0, dir.find_last_of('\\') + 1) + "sim\\";
+}
+
+std::string Pad(const std::string& args) {
+  Process pad("\"" + SimDir() + "zephpad.exe\" " + args, 0, true);
+  const std::string out = pad.Read(true);
+  pad.Exit();  // done with the simulated chipset too
+  return out;
+}
+
+void Click(HWND dlg, int id) { PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
+
+void Key(HWND target, UINT vk) {
+  const UINT scan = MapVirtualKeyA(vk, 0);
+  PostMessageA(target, WM_KEYDOWN, vk, 1 | (scan << 16));
+  PostMessageA(target, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000);
+}
+
+void ClickAt(int x, int y) {
+  SetCursorPos(x, y);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+bool TrayIcon(HWND owner, UINT id, DWORD message) {
+  NOTIFYICONDATAA icon = {};
+  icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  icon.hWnd = owner;
+  icon.uID = id;
+  return Shell_NotifyIconA(message, &icon) != FALSE;
+}
 
 Win32Platform& Platform() {
   static Win32Platform platform;
@@ -47,133 +182,6 @@ bool InstallMarker(const std::string& path) {
 std::string MarkerLog() {
   std::ifstream in(kMarkerLog);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; waited += 20) {
-    if (condition()) return true;
-    Sleep(20);
-  }
-  return false;
-}
-
-HWND WaitForWindow(const char* title, int timeoutMs, bool mustBeVisible) {
-  HWND found = nullptr;
-  WaitUntil([&] { return (found = FindWindowA(nullptr, title)) && (!mustBeVisible || IsWindowVisible(found)); },
-            timeoutMs);
-  return found;
-}
-
-bool WaitGone(HWND hwnd, int timeoutMs) { return WaitUntil([&] { return !IsWindow(hwnd); }, timeoutMs); }
-
-namespace {
-struct WindowQuery {
-  const char *cls, *title;
-  DWORD pid;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK MatchWindow(HWND w, LPARAM lp) {
-  auto& q = *reinterpret_cast<WindowQuery*>(lp);
-  char text[256] = "", name[256] = "";
-  DWORD owner = 0;
-  GetWindowThreadProcessId(w, &owner);
-  if (q.title) GetWindowTextA(w, text, sizeof text);  // no message for another process's window
-  if (q.cls) GetClassNameA(w, name, sizeof name);
-  if ((!q.pid || owner == q.pid) && (!q.title || !lstrcmpiA(text, q.title)) && (!q.cls || !lstrcmpiA(name, q.cls)))
-    q.found.push_back(w);
-  return TRUE;
-}
-}  // namespace
-
-std::vector<HWND> TopLevel(const char* cls, const char* title, DWORD pid) {
-  // One snapshot of the windows: walking them one FindWindowEx at a time while
-  // other processes raise new ones can meet a window twice and miss another.
-  WindowQuery q{cls, title, pid, {}};
-  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&q));
-  return q.found;
-}
-
-std::string Text(HWND hwnd) {  // WM_GETTEXT: GetWindowText does not read other threads' controls
-  char buf[1024] = "";
-  SendMessageA(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
-  return buf;
-}
-
-std::string ItemText(HWND dlg, int id) { return Text(GetDlgItem(dlg, id)); }
-
-bool HasStaticText(HWND dlg, const char* text) {
-  for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    if (Text(child) == text) return true;
-  return false;
-}
-
-void Click(HWND dlg, int id) { PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
-
-void Key(HWND target, UINT vk) {
-  const UINT scan = MapVirtualKeyA(vk, 0);
-  PostMessageA(target, WM_KEYDOWN, vk, 1 | (scan << 16));
-  PostMessageA(target, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000);
-}
-
-void ClickAt(int x, int y) {
-  SetCursorPos(x, y);
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, in, sizeof(INPUT));
-}
-
-std::string SimDir() {
-  char path[MAX_PATH] = "";
-  std::string dir(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-  dir.resize(dir.find_last_of('\\'));
-  return dir.substr(0, dir.find_last_of('\\') + 1) + "sim\\";
-}
-
-PROCESS_INFORMATION Launch(const std::string& exe, const std::string& args, HANDLE out, DWORD flags) {
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  si.dwFlags = out ? STARTF_USESTDHANDLES : 0;
-  si.hStdOutput = si.hStdError = out;
-  PROCESS_INFORMATION pi = {};
-  std::string cmd = "\"" + SimDir() + exe + "\" " + args;
-  CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, out != nullptr, flags, nullptr, nullptr, &si, &pi);
-  return pi;
-}
-
-DWORD ExitCode(HANDLE process, int timeoutMs) {
-  DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-  return code;
-}
-
-std::string Pad(const std::string& args, DWORD* exitCode) {
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return {};
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  const PROCESS_INFORMATION pi = Launch("zephpad.exe", args, writeEnd);
-  CloseHandle(writeEnd);
-  std::string out;
-  char buf[512];
-  DWORD n = 0;
-  while (pi.hProcess && ReadFile(readEnd, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
-  CloseHandle(readEnd);
-  const DWORD code = pi.hProcess ? ExitCode(pi.hProcess, 60000) : 0xFFFFFFFF;
-  if (exitCode) *exitCode = code;
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  return out;
-}
-
-bool TrayIcon(HWND owner, UINT id, DWORD message) {
-  NOTIFYICONDATAA icon = {};
-  icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
-  icon.hWnd = owner;
-  icon.uID = id;
-  return Shell_NotifyIconA(message, &icon) != FALSE;
 }
 
 }  // namespace zeph::test

@@ -1,9 +1,8 @@
 #pragma once
-// What the window tests share: a driver that works our windows as a user would,
-// from a second thread while the GUI thread sits in a modal loop, or from
-// another process. Actions that may open a nested modal dialog are posted, so
-// the driver is never blocked inside one. And a clean slate of slots and
-// registry, and the started-program marker.
+// What the Windows tests share: waits that end on the event they wait for,
+// programs started as child processes, the windows of a test driven from a
+// second thread while the GUI thread sits in a modal loop, and the program's
+// slots and registry.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -17,28 +16,48 @@
 
 namespace zeph::test {
 
-// A top-level window by exact title once it is shown (a dialog is, after its
-// initialisation), or at once when mustBeVisible is false.
-HWND WaitForWindow(const char* title, int timeoutMs = 5000, bool mustBeVisible = true);
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
-bool WaitGone(HWND hwnd, int timeoutMs = 5000);
+// Every wait gives up after the same time, stretched on a slow host by
+// ZEPH_TEST_TIMEOUT (the seconds the whole test program may take, 300 here).
+// It only bounds a failing test: a passing one goes on at its event.
+bool WaitUntil(const std::function<bool()>& condition);
+bool WaitGone(HWND hwnd);
+// A shown top-level window by exact title, null when none came.
+HWND WaitForWindow(const char* title);
 // Top-level windows of this class and title (null: any) and process (0: any).
 std::vector<HWND> TopLevel(const char* cls, const char* title, DWORD pid = 0);
 
-std::string Text(HWND hwnd);
-std::string ItemText(HWND dlg, int id);
-bool HasStaticText(HWND dlg, const char* text);  // a child showing exactly this
+// A program started for a test, ended with it if still running. With pipes,
+// its standard input is ours to type at and its output ours to read.
+class Process {
+ public:
+  Process(std::string commandLine, DWORD flags = 0, bool pipes = false, const char* dir = nullptr);
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  void Resume() const { ResumeThread(m_pi.hThread); }
+  // Its exit code once it has ended; STILL_ACTIVE if it does not end in time
+  // (or, with wait false, has not ended yet).
+  DWORD Exit(bool wait = true) const;
+  std::vector<HWND> Windows(const char* cls, const char* title) const { return TopLevel(cls, title, m_pi.dwProcessId); }
+  void Type(const std::string& text) const;
+  // What it printed: what has come so far, or all of it up to its end.
+  std::string Read(bool toEnd = false);
+
+ private:
+  PROCESS_INFORMATION m_pi = {};
+  HANDLE m_in = nullptr, m_out = nullptr;
+  std::string m_output;
+};
+
+// build/<tree>/sim, beside this program's folder, and the pad run from it to
+// its end: what it printed.
+std::string SimDir();
+std::string Pad(const std::string& args);
 
 void Click(HWND dlg, int id);    // BM_CLICK, posted
 void Key(HWND target, UINT vk);  // key down and up, posted
 void ClickAt(int x, int y);      // a real left click, through the input queue
-
-// build/win32/sim, beside this program's folder, and a program started from it.
-std::string SimDir();
-PROCESS_INFORMATION Launch(const std::string& exe, const std::string& args, HANDLE out = nullptr, DWORD flags = 0);
-DWORD ExitCode(HANDLE process, int timeoutMs);  // STILL_ACTIVE when not ended in time
-// Runs the pad to its end: what it printed, and its exit code.
-std::string Pad(const std::string& args, DWORD* exitCode = nullptr);
 
 // Asks the shell about a tray icon, as any process may: a modify with no
 // flags succeeds only while the icon is there.
@@ -56,7 +75,6 @@ auto RunWithDriver(const std::function<void()>& driver, Modal modal) {
 // What the program's application object owns, for the tests.
 Win32Platform& Platform();
 SlotStore& Slots();
-
 void ResetSlots();  // empties the four slots and deletes the stored key
 // The stored text of a slot value, "<missing>" when absent, "<bad>" when not a
 // 256-byte REG_SZ filled up with zeros.
