@@ -8,7 +8,8 @@
 ; administrator rights), 1603 failed (a file that could not be written or removed,
 ; or a folder that cannot be kept from users), 3010 done but files that were in
 ; use are replaced when Windows restarts. The uninstaller hands over to a copy of
-; itself at once; run as "copy /S _?=folder" its exit code means the same.
+; itself and returns at once; a copy of it run as "uninstall.exe /S _?=folder"
+; returns its exit code, with the same meanings.
 
 Unicode true
 !if ${ARCH} == x64
