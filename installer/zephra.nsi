@@ -4,8 +4,12 @@
 ;
 ; Silent use: setup.exe /S [/NOAUTOSTART] [/NOPAD] [/D=folder]; uninstall.exe /S.
 ; Over an installed copy the setup keeps its folder and ignores /D=.
-; Exit codes: 0 done, 1 cancelled, 2 refused (wrong Windows), 3010 done but files
-; that were in use are replaced when Windows restarts.
+; Exit codes: 0 done, 1 cancelled, 2 refused (wrong Windows), 5 refused (no
+; administrator rights), 1603 failed (a file that could not be written or removed,
+; or a folder that cannot be kept from users), 3010 done but files that were in
+; use are replaced when Windows restarts. The uninstaller hands over to a copy of
+; itself and returns at once; a copy of it run as "uninstall.exe /S _?=folder"
+; returns its exit code, with the same meanings.
 
 Unicode true
 !if ${ARCH} == x64
@@ -65,6 +69,8 @@ Var RestartProgram ; the program file that ran before Setup stopped it
 Var Upgrade        ; 1 over an installed copy, whose folder it keeps
 Var ComponentsText
 Var Left           ; the files left for Windows to replace or remove at the restart, one a line
+
+!include files.nsh
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -136,30 +142,32 @@ Windows removes them when it restarts:$Left"
 !define LINK_PAD "Launch-button pad.lnk"
 !define LINK_SIMULATED "${PRODUCT} (simulated buttons).lnk"
 
-; Puts a packed file in place. One that Windows will not let us replace (another
-; program still has it open) is unpacked beside it and takes its place when
-; Windows restarts.
+; Puts a packed file in place. One that another program still has open is unpacked
+; beside it and takes its place when Windows restarts; any other failure stops the
+; setup. A clean write also forgets such a copy left by an earlier setup.
 !macro ZEPH_FILE dir name source
   SetOutPath "${dir}"
+  StrCpy $R0 "${dir}\${name}"
+  Call DropReplacement
   ClearErrors
   File "/oname=${name}" "${source}"
   ${If} ${Errors}
+    Call InUse
+    ${IfThen} $R1 <> 1 ${|} Call CouldNot ${|}
+    ClearErrors
     File "/oname=${name}.new" "${source}"
-    Rename /REBOOTOK "${dir}\${name}.new" "${dir}\${name}"
-    DetailPrint "${dir}\${name} is in use: it is replaced when Windows restarts"
-    StrCpy $Left "$Left$\r$\n${dir}\${name}"
+    Call ReplaceAtRestart
   ${EndIf}
 !macroend
 
-; Removes one of our files, and a copy an upgrade left to replace it at the restart;
-; one still in use goes when Windows restarts.
+; Removes one of our files (see RemoveFile).
 !macro ZEPH_REMOVE dir name
-  Delete "${dir}\${name}.new"
-  Delete /REBOOTOK "${dir}\${name}"
-  ${If} ${FileExists} "${dir}\${name}"
-    DetailPrint "${dir}\${name} is in use: it is removed when Windows restarts"
-    StrCpy $Left "$Left$\r$\n${dir}\${name}"
-  ${EndIf}
+  StrCpy $R0 "${dir}\${name}"
+!ifdef __UNINSTALL__
+  Call un.RemoveFile
+!else
+  Call RemoveFile
+!endif
 !macroend
 
 ; Adds the size of one of our files, when it is there, to $R9 (bytes).
@@ -181,6 +189,8 @@ Section "${PRODUCT}" SecProgram
   StrCpy $0 0
   Call StopDriver
 
+  StrCpy $R0 $INSTDIR
+  Call SecureFolder
   SetOverwrite try
   !insertmacro ZEPH_FILE "$INSTDIR" "zephkeys.exe" "${PROGRAM}"
   !insertmacro ZEPH_FILE "$INSTDIR" "PortIO.dll" "${PORTIO_HW}"
@@ -231,6 +241,9 @@ Section "Start at logon" SecAutostart
 SectionEnd
 
 Section "Launch-button pad" SecPad
+  ; Its own folder may be older than the program's (a folder chosen with /D=).
+  StrCpy $R0 "$INSTDIR\${SIM_DIR}"
+  Call SecureFolder
   SetOverwrite try
   !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "zephkeys.exe" "${PROGRAM}"
   !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "PortIO.dll" "${PORTIO_SIM}"
@@ -279,6 +292,19 @@ SectionEnd
   !insertmacro MUI_DESCRIPTION_TEXT ${SecPad} "Try it without the notebook: a window with the four launch buttons, and a copy of the program that reads it."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
+; The driver's service, Windows' driver folder and the machine's start at logon
+; need them: a setup that ran on regardless would fail half-way.
+!macro ZEPH_ADMIN_ONLY what
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "Admin"
+    MessageBox MB_OK|MB_ICONSTOP "${what} needs administrator rights, and this account does not have them. \
+Please run it as an administrator (right-click, Run as administrator)." /SD IDOK
+    SetErrorLevel 5
+    Quit
+  ${EndIf}
+!macroend
+
 Function .onInit
 !if ${ARCH} == x86
   ${If} ${RunningX64}
@@ -288,6 +314,7 @@ Please use the 64-bit setup of ${PRODUCT}." /SD IDOK
     Quit
   ${EndIf}
 !endif
+  !insertmacro ZEPH_ADMIN_ONLY "Setup"
   StrCpy $ComponentsText "Choose what to install. Click Next to continue."
   ; Over an installed copy: its folder (a /D= folder is ignored) and its choices.
   StrCpy $Upgrade 0
@@ -332,6 +359,10 @@ Function FinishRun
     StrCpy $0 "$INSTDIR\zephkeys.exe"
     Call StartProgram
   ${EndIf}
+FunctionEnd
+
+Function un.onInit
+  !insertmacro ZEPH_ADMIN_ONLY "Uninstalling ${PRODUCT}"
 FunctionEnd
 
 Section "Uninstall"

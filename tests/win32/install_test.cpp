@@ -1,14 +1,17 @@
-// The installer as a user (or an administrator's script) runs it: page by page and
-// silently, in a fresh prefix, then the uninstaller. ctest passes the setup in
-// ZEPH_SETUP, the build tree it packs in ZEPH_BUILD, the project version in
-// ZEPH_VERSION and, for the 64-bit prefix, the 32-bit setup in ZEPH_OTHER_SETUP
-// (Unix paths). With ZEPH_SHOTS set to a Unix folder, the walk through the pages
-// leaves a screenshot of each there.
+// The installer's life cycle as an administrator's script runs it: silent setups,
+// upgrades and uninstalls, one life cycle (a row of the table below) per fresh prefix,
+// so that one failure cannot spoil the next. ctest passes the setup in ZEPH_SETUP,
+// the build tree it packs in ZEPH_BUILD, the project version in ZEPH_VERSION and, for
+// the 64-bit prefix, the 32-bit setup in ZEPH_OTHER_SETUP (Unix paths). Every wait
+// ends on its event; ZEPH_TEST_TIMEOUT, the run's time in seconds, bounds it.
+// Runs under Wine only, which shows Windows 7 or later: Vista's calls may be used.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600
 #include <windows.h>
-#include <commctrl.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 
-#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -20,14 +23,12 @@
 namespace {
 
 const std::string kDir = "C:\\Program Files\\Velmaris\\Zephra Button";
-const std::string kRunValue = "\"" + kDir + "\\zephkeys.exe\"";
 const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZephraButton";
 const char* const kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char* const kRunName = "Zephra Button";
 const char* const kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\ZephIO";
 const char* const kSettingsKey = "Software\\Velmaris\\Zephbox";
-const char* const kSessionKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const char* const kPadTitle = "Zephra Button Pad";
+const char* const kNone = "<missing>";
 
 std::string Env(const char* name) {
   char buf[MAX_PATH] = "";
@@ -45,599 +46,307 @@ std::string Lower(std::string s) {
   return s;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
-  for (int waited = 0; !condition(); waited += 100) {
-    if (waited >= timeoutMs) return false;
-    Sleep(100);
+// A fifth of the run's time: room for any one event on the slowest host.
+DWORD Bound() {
+  const std::string run = Env("ZEPH_TEST_TIMEOUT");
+  return (run.empty() ? 300 : std::stoul(run)) * 200;
+}
+bool WaitUntil(const std::function<bool()>& condition) {
+  for (const DWORD start = GetTickCount(); !condition(); Sleep(50)) {
+    if (GetTickCount() - start > Bound()) return false;
   }
   return true;
 }
 
-// Runs a command line to its end and, with kWholeJob, every process it starts
-// too (the uninstaller hands over to a copy of itself). Returns its exit code,
-// or at once STILL_ACTIVE with kNoWait (and the process in *process).
-enum Wait { kProcess, kWholeJob, kNoWait };
-DWORD RunToEnd(std::string cmd, Wait wait = kProcess, HANDLE* process = nullptr) {
-  HANDLE job = CreateJobObjectA(nullptr, nullptr);
+// A command line started as this user, or with limited true as one without
+// administrator rights (in whose token the administrators only deny).
+HANDLE Start(std::string cmd, bool limited = false) {
+  HANDLE mine = nullptr, token = nullptr;
+  BYTE admins[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof admins;
+  SID_AND_ATTRIBUTES deny = {admins, 0};
+  OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &mine);
+  CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size);
+  CreateRestrictedToken(mine, 0, limited ? 1 : 0, &deny, 0, nullptr, 0, nullptr, &token);
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
-    return GetLastError() | 0x80000000u;
-  }
-  AssignProcessToJobObject(job, pi.hProcess);
-  ResumeThread(pi.hThread);
-  DWORD code = STILL_ACTIVE;
-  if (wait != kNoWait && WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(pi.hProcess, &code);
-  }
-  WaitUntil([&] {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
-    QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr);
-    return wait != kWholeJob || info.ActiveProcesses == 0;
-  }, 60000);
+  const BOOL started =
+      limited ? CreateProcessAsUserA(token, nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)
+              : CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(mine);
+  CloseHandle(token);
+  if (!started) return nullptr;
   CloseHandle(pi.hThread);
-  if (process) *process = pi.hProcess;
-  else CloseHandle(pi.hProcess);
-  CloseHandle(job);
-  return code;
+  return pi.hProcess;
 }
-
-DWORD RunSetup(const std::string& options = "") { return RunToEnd("\"" + Env("ZEPH_SETUP") + "\" /S " + options); }
-DWORD Uninstall(const std::string& dir = kDir) { return RunToEnd("\"" + dir + "\\uninstall.exe\" /S", kWholeJob); }
-
 // The exit code of a process that should end by itself; STILL_ACTIVE if it did not.
-DWORD EndOf(HANDLE process, int timeoutMs = 10000) {
+DWORD End(HANDLE process) {
   DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-  CloseHandle(process);
+  if (process && WaitForSingleObject(process, Bound()) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+  if (process) CloseHandle(process);
   return code;
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 std::string Contents(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Keeps a file open as a virus scanner or an editor might: readable, but neither
-// replaceable nor removable.
-HANDLE Hold(const std::string& path) {
-  return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-}
-
-std::string DriverFile() {
-  char dir[MAX_PATH] = "";
-  GetSystemDirectoryA(dir, MAX_PATH);
-  return std::string(dir) + "\\drivers\\zephio.sys";
-}
-
-// Our files once installed in folder dir, and the build's file each one is.
-struct OurFile {
-  std::string installed, built;
-};
-std::vector<OurFile> OurFiles(const std::string& dir = kDir, bool pad = true) {
-  const std::string bin = Env("ZEPH_BUILD") + "\\bin\\", sim = Env("ZEPH_BUILD") + "\\sim\\";
-  std::vector<OurFile> files = {{dir + "\\zephkeys.exe", bin + "zephkeys.exe"},
-                                {dir + "\\PortIO.dll", bin + "PortIO.dll"},
-                                {dir + "\\zephpad.exe", sim + "zephpad.exe"},
-                                {dir + "\\zephpad.com", sim + "zephpad.com"},
-                                {DriverFile(), bin + "zephio.sys"}};
-  if (!pad) return files;
-  for (const char* f : {"zephkeys.exe", "PortIO.dll", "zephpad.exe", "zephpad.com"}) {
-    files.push_back({dir + "\\Simulator\\" + f, (std::string(f) == "zephkeys.exe" ? bin : sim) + f});
-  }
-  return files;
-}
-
-// A string value, or a number in decimal; "<missing>" when absent. HKLM in its
-// 64-bit view where there is one.
+// A string value, or a number in decimal; kNone when absent.
 std::string RegValue(HKEY root, const char* path, const char* name) {
-  HKEY key;
-  if (RegOpenKeyExA(root, path, 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return "<missing>";
   char buf[1024] = "";
-  DWORD size = sizeof buf - 1, type = 0;
-  const LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
-  RegCloseKey(key);
-  if (rc != ERROR_SUCCESS) return "<missing>";
-  if (type == REG_DWORD) return std::to_string(*reinterpret_cast<DWORD*>(buf));
-  return type == REG_SZ || type == REG_EXPAND_SZ ? buf : "?";
+  DWORD size = sizeof buf, type = 0;
+  if (RegGetValueA(root, path, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, buf, &size)) return kNone;
+  return type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(buf)) : buf;
 }
-
 void PutText(HKEY root, const char* path, const char* name, const std::string& text) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr), 0);
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>(text.size() + 1));
-  RegCloseKey(key);
+  ASSERT_EQ(RegSetKeyValueA(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1)), 0);
 }
 
 // What Windows is to rename or delete at its next start, lower case, one
-// "from -> to" a line ("to" empty for a delete); not the uninstaller's temporary
-// copy of itself.
+// "from -> to" a line ("to" empty for a delete).
 std::string PendingAtRestart() {
-  HKEY key;
   std::string data(65536, '\0');
   DWORD size = static_cast<DWORD>(data.size());
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
-  BYTE* bytes = reinterpret_cast<BYTE*>(&data[0]);
-  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, bytes, &size)) size = 0;
-  RegCloseKey(key);
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                   "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, &data[0], &size)) {
+    size = 0;
+  }
   std::vector<std::string> names;  // read by the value's size: a delete's second name is empty
   for (size_t at = 0; at + 1 < size; at += names.back().size() + 1) names.push_back(Lower(data.c_str() + at));
   std::string lines;
-  for (size_t i = 0; i + 1 < names.size(); i += 2) {
-    if (names[i].find("\\temp\\") == std::string::npos) lines += names[i] + " -> " + names[i + 1] + "\n";
-  }
+  for (size_t i = 0; i + 1 < names.size(); i += 2) lines += names[i] + " -> " + names[i + 1] + "\n";
   return lines;
 }
-void ForgetPending() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueA(key, "PendingFileRenameOperations");
-  RegCloseKey(key);
-}
 
-std::string FileVersion(const std::string& path) {
-  DWORD ignored = 0;
-  std::string data(GetFileVersionInfoSizeA(path.c_str(), &ignored), '\0');
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT len = 0;
-  if (data.empty() || !GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data.size()), &data[0]) ||
-      !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &len)) {
-    return "<none>";
+// Whether ordinary users (everyone, users, the signed-in, the interactive) may
+// change what the folder holds.
+bool UsersMayChange(const std::string& dir) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
+  if (GetNamedSecurityInfoA(dir.c_str(), SE_FILE_OBJECT, what, nullptr, nullptr, &dacl, nullptr, &sd)) return true;
+  bool may = !dacl;  // none: anyone may do anything
+  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) || ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+    const DWORD change = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER |
+                         GENERIC_WRITE | GENERIC_ALL;
+    for (WELL_KNOWN_SID_TYPE user : {WinWorldSid, WinBuiltinUsersSid, WinAuthenticatedUserSid, WinInteractiveSid}) {
+      BYTE sid[SECURITY_MAX_SID_SIZE];
+      DWORD size = sizeof sid;
+      CreateWellKnownSid(user, nullptr, sid, &size);
+      may = may || ((ace->Mask & change) && EqualSid(sid, &ace->SidStart));
+    }
   }
-  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
-         std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
-}
-
-std::string StartMenuFolder() {
-  char programs[MAX_PATH] = "";
-  SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, 0, programs);
-  return std::string(programs) + "\\Zephra Button";
+  LocalFree(sd);
+  return may;
 }
 
 // The port driver service's state, 0 when there is no such service.
 DWORD DriverState() {
   SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
   SC_HANDLE svc = scm ? OpenServiceA(scm, "ZephIO", SERVICE_QUERY_STATUS) : nullptr;
-  SERVICE_STATUS status = {};
-  if (svc && !QueryServiceStatus(svc, &status)) status.dwCurrentState = 0;
-  if (svc) CloseServiceHandle(svc);
-  if (scm) CloseServiceHandle(scm);
+  SERVICE_STATUS status = {};  // zero when there is none to ask
+  QueryServiceStatus(svc, &status);
+  CloseServiceHandle(svc);
+  CloseServiceHandle(scm);
   return status.dwCurrentState;
 }
 
-// The running program's tray window, the pad's window, and the file a window's process runs.
 HWND ProgramWindow() { return FindWindowA("Zephkeys", nullptr); }
-HWND PadWindow() { return FindWindowA("#32770", kPadTitle); }
-std::string ImageOf(HWND hwnd, HANDLE* process = nullptr) {
+HWND PadWindow() { return FindWindowA("#32770", "Zephra Button Pad"); }
+// The process of a window.
+HANDLE ProcessOf(HWND hwnd) {
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
-  HANDLE h = OpenProcess(0x1000 /* PROCESS_QUERY_LIMITED_INFORMATION */ | SYNCHRONIZE, FALSE, pid);
-  // Vista's call, which also names a 64-bit process to this 32-bit one.
-  using QueryImageName = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
-  const auto query = reinterpret_cast<QueryImageName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
-  char path[MAX_PATH] = "";
-  DWORD size = MAX_PATH;
-  if (!h || !query || !query(h, 0, path, &size)) path[0] = 0;
-  if (process) *process = h;
-  else if (h) CloseHandle(h);
-  return path;
+  return hwnd ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid) : nullptr;
 }
 
-// Starts a program and waits for its window (the pad's for zephpad.exe); returns its process, or null.
-HANDLE StartAndWait(const std::string& file) {
-  HANDLE process = nullptr;
-  const bool pad = file.find("zephpad.exe") != std::string::npos;
-  RunToEnd("\"" + file + "\"", kNoWait, &process);
-  if (WaitUntil([&] { return (pad ? PadWindow() : ProgramWindow()) != nullptr; }, 10000)) return process;
-  if (process) CloseHandle(process);
-  return nullptr;
-}
-
-// What an install in dir leaves (or, with installed false, that none of it is left),
-// with or without the pad and the start at logon.
-void ExpectInstalled(const std::string& dir, bool pad, bool autostart, bool installed = true) {
-  // The build's files, each in its place: the hardware library beside the program,
-  // the simulator's beside the pad, the driver where Windows keeps drivers.
-  for (const auto& f : OurFiles(dir, pad)) {
+// What an install in dir leaves, with or without the pad and the start at logon;
+// or, with installed false, that only what is held or the user's is left.
+void ExpectInstalled(const std::string& dir, bool installed, bool pad, bool autostart, const std::string& held,
+                     bool keepsDir) {
+  size_t ours = Contents(dir + "\\uninstall.exe").size();
+  char system[MAX_PATH] = "";
+  GetSystemDirectoryA(system, MAX_PATH);
+  // The hardware library beside the program, the simulator's beside the pad, the
+  // driver where Windows keeps drivers.
+  const struct { std::string installed; const char* built; bool ofPad; } files[] = {
+      {dir + "\\zephkeys.exe", "bin\\zephkeys.exe", false}, {dir + "\\PortIO.dll", "bin\\PortIO.dll", false},
+      {dir + "\\zephpad.exe", "sim\\zephpad.exe", false}, {dir + "\\zephpad.com", "sim\\zephpad.com", false},
+      {system + std::string("\\drivers\\zephio.sys"), "bin\\zephio.sys", false},
+      {dir + "\\Simulator\\zephkeys.exe", "bin\\zephkeys.exe", true},
+      {dir + "\\Simulator\\PortIO.dll", "sim\\PortIO.dll", true},
+      {dir + "\\Simulator\\zephpad.exe", "sim\\zephpad.exe", true},
+      {dir + "\\Simulator\\zephpad.com", "sim\\zephpad.com", true}};
+  for (const auto& f : files) {
+    if (installed && f.ofPad && !pad) continue;
     const std::string contents = Contents(f.installed);
-    EXPECT_TRUE(installed ? !contents.empty() && contents == Contents(f.built) : !Exists(f.installed)) << f.installed;
+    ours += contents.size();
+    EXPECT_TRUE(installed ? !contents.empty() && contents == Contents(Env("ZEPH_BUILD") + "\\" + f.built)
+                          : Exists(f.installed) == (f.installed == held)) << f.installed;
+    // A copy for the restart is there only while its file is held.
+    EXPECT_EQ(Exists(f.installed + ".new"), installed && f.installed == held) << f.installed;
   }
-  EXPECT_FALSE(Exists(dir + "\\zephio.sys"));
-  EXPECT_TRUE(installed || !Exists(dir + "\\uninstall.exe"));
-  EXPECT_TRUE(!installed || Exists(dir + "\\Simulator") == pad);
+  EXPECT_EQ(Exists(dir + "\\uninstall.exe"), installed);
+  EXPECT_EQ(Exists(dir + "\\Simulator"), installed ? pad : Exists(dir + "\\Simulator\\notes.txt"));
   // Start at logon for everyone on the machine, and no longer for the user alone.
-  const std::string none = "<missing>", program = "\"" + dir + "\\zephkeys.exe\"";
   const struct { HKEY root; const char *key, *name; std::string value; } values[] = {
       {HKEY_LOCAL_MACHINE, kServiceKey, "Type", "1"},   // a kernel driver,
       {HKEY_LOCAL_MACHINE, kServiceKey, "Start", "2"},  // started at boot
       {HKEY_LOCAL_MACHINE, kServiceKey, "ImagePath", "\\SystemRoot\\System32\\drivers\\zephio.sys"},
-      {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", "Zephra Button"},
       {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", Env("ZEPH_VERSION")},
       {HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", dir},
       {HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", "\"" + dir + "\\uninstall.exe\""},
-      {HKEY_LOCAL_MACHINE, kRunKey, kRunName, autostart ? program : none},
-      {HKEY_CURRENT_USER, kRunKey, kRunName, none}};
-  for (const auto& v : values) EXPECT_EQ(RegValue(v.root, v.key, v.name), installed ? v.value : none) << v.name;
-  const std::string menu = StartMenuFolder();
+      // Add/Remove Programs counts our files only, not what else the folder holds.
+      {HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize", std::to_string((ours + 1023) / 1024)},
+      {HKEY_LOCAL_MACHINE, kRunKey, kRunName, autostart ? "\"" + dir + "\\zephkeys.exe\"" : kNone},
+      {HKEY_CURRENT_USER, kRunKey, kRunName, kNone}};
+  for (const auto& v : values) EXPECT_EQ(RegValue(v.root, v.key, v.name), installed ? v.value : kNone) << v.name;
+  char programs[MAX_PATH] = "";
+  SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, 0, programs);
+  const std::string menu = programs + std::string("\\Zephra Button\\");
   const struct { const char *link, *target; bool ofPad; } links[] = {
-      {"Zephra Button.lnk", "\\zephkeys.exe", false},
-      {"Uninstall Zephra Button.lnk", "\\uninstall.exe", false},
+      {"Zephra Button.lnk", "\\zephkeys.exe", false}, {"Uninstall Zephra Button.lnk", "\\uninstall.exe", false},
       {"Zephra Button (simulated buttons).lnk", "\\Simulator\\zephkeys.exe", true},
       {"Launch-button pad.lnk", "\\Simulator\\zephpad.exe", true}};
   for (const auto& l : links) {  // a shortcut names its target, NUL-terminated
-    const bool there = Contents(menu + "\\" + l.link).find(dir + l.target + '\0') != std::string::npos;
+    const bool there = Contents(menu + l.link).find(dir + l.target + '\0') != std::string::npos;
     EXPECT_EQ(there, installed && (pad || !l.ofPad)) << l.link;
   }
-  EXPECT_TRUE(installed || !Exists(menu));
-}
-
-class Installer : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_FALSE(Env("ZEPH_SETUP").empty());
-    ForgetPending();
+  if (installed) {
+    EXPECT_FALSE(UsersMayChange(dir));
+    return;
   }
-};
-
-// ---------------------------------------------------------------------------
-// Page by page, as a user clicks through the setup and the uninstaller.
-
-struct Control {
-  HWND hwnd;
-  std::string cls, text;
-  int id;
-  LONG style;
-};
-BOOL CALLBACK AddControl(HWND hwnd, LPARAM param) {
-  char cls[64] = "", text[2048] = "";
-  GetClassNameA(hwnd, cls, sizeof cls);
-  SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
-  if (IsWindowVisible(hwnd)) {
-    reinterpret_cast<std::vector<Control>*>(param)->push_back(
-        {hwnd, cls, text, GetDlgCtrlID(hwnd), GetWindowLongA(hwnd, GWL_STYLE)});
-  }
-  return TRUE;
-}
-// The visible controls of a window and its pages, in their Z order, and all their texts.
-std::vector<Control> Controls(HWND top, std::string* texts) {
-  std::vector<Control> all;
-  EnumChildWindows(top, AddControl, reinterpret_cast<LPARAM>(&all));
-  texts->clear();
-  for (const auto& c : all) *texts += c.text + "\n";
-  return all;
-}
-
-// The first visible top-level window titled "Zephra Button..." (not the pad) that match accepts.
-HWND OurWindow(bool (*match)(HWND)) {
-  for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, nullptr); w; w = FindWindowExA(nullptr, w, nullptr, nullptr)) {
-    char title[256] = "";
-    GetWindowTextA(w, title, sizeof title);
-    const std::string t = title;
-    if (IsWindowVisible(w) && t.rfind("Zephra Button", 0) == 0 && t != kPadTitle && match(w)) return w;
-  }
-  return nullptr;
-}
-bool HasPage(HWND hwnd) { return FindWindowExA(hwnd, nullptr, "#32770", nullptr) != nullptr; }
-// The setup's or the uninstaller's wizard: the window with a page in it.
-HWND WizardWindow() { return OurWindow(HasPage); }
-
-// A message box of the setup's or the uninstaller's: its text, and it is closed.
-std::string CloseMessageBox() {
-  const HWND box = OurWindow([](HWND hwnd) { return GetDlgItem(hwnd, 0xFFFF) != nullptr && !HasPage(hwnd); });
-  if (!box) return "";
-  char text[1024] = "";
-  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-  PostMessageA(box, WM_COMMAND, IDOK, 0);
-  return text;
-}
-
-// Why a control's text does not show whole, "" when it does: it needs more room
-// than it has (the height its words take in its width; check box, radio button,
-// push button and group box texts are one line), or it reaches past the window that
-// holds it. Measured in the font the page draws it in (the control's own belongs to
-// the other process): MS Shell Dlg 8 pt, bold for the header's title (1037), 12 pt
-// bold for the welcome and finish pages' title (1201).
-std::string Misfit(const Control& c) {
-  if (c.text.empty()) return "";
-  const std::string cls = Lower(c.cls);
-  const std::string what = "\"" + c.text.substr(0, 40) + "\" (" + c.cls + " " + std::to_string(c.id) + ")";
-  RECT box, area;
-  GetWindowRect(c.hwnd, &box);
-  GetClientRect(GetParent(c.hwnd), &area);
-  MapWindowPoints(GetParent(c.hwnd), nullptr, reinterpret_cast<POINT*>(&area), 2);
-  if (box.left < area.left || box.top < area.top || box.right > area.right || box.bottom > area.bottom) {
-    return what + " reaches past its window";
-  }
-  const bool isButton = cls == "button";
-  const LONG type = c.style & (isButton ? BS_TYPEMASK : SS_TYPEMASK);
-  const bool isText = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_LEFTNOWORDWRAP;
-  if (!isButton && (cls != "static" || !isText)) return "";
-  HDC dc = GetDC(nullptr);
-  const bool big = c.id == 1201;
-  const int weight = big || c.id == 1037 ? FW_BOLD : FW_NORMAL;
-  HFONT font = CreateFontA(-MulDiv(big ? 12 : 8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, weight, 0, 0, 0,
-                           DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
-  HGDIOBJ old = SelectObject(dc, font);
-  RECT client;
-  GetClientRect(c.hwnd, &client);
-  int width = client.right, height = client.bottom;
-  const bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
-  if (isButton) width -= type == BS_GROUPBOX ? 2 * GetSystemMetrics(SM_CXEDGE) + 12
-                         : push ? 2 * GetSystemMetrics(SM_CXEDGE) + 4 : GetSystemMetrics(SM_CXMENUCHECK) + 4;
-  RECT need = {0, 0, width, 0};
-  DrawTextA(dc, c.text.c_str(), -1, &need,
-            DT_CALCRECT | (isButton || type == SS_LEFTNOWORDWRAP ? DT_SINGLELINE : DT_WORDBREAK | DT_EXPANDTABS));
-  SelectObject(dc, old);
-  DeleteObject(font);
-  ReleaseDC(nullptr, dc);
-  if (isButton && type == BS_GROUPBOX) height = need.bottom;  // only its caption line counts
-  if (need.right <= width && need.bottom <= height) return "";
-  return what + " needs " + std::to_string(need.right) + "x" + std::to_string(need.bottom) + ", has " +
-         std::to_string(width) + "x" + std::to_string(height);
-}
-
-void Shot(const std::string& name) {
-  char folder[MAX_PATH] = "";
-  if (!GetEnvironmentVariableA("ZEPH_SHOTS", folder, MAX_PATH)) return;
-  // Wine starts a Unix program from its path on the Z: drive, and does not wait for it.
-  RunToEnd("Z:\\usr\\bin\\import -window root " + std::string(folder) + "/" + name + ".png");
-  Sleep(1500);
-}
-
-// Walks the pages of the setup or uninstaller started as cmd, clicking Next on each
-// once it is enabled, and checks every page's texts fit and the exit code. Returns
-// the pages' texts. At the finish page, "Start Zephra Button now" is left off, and
-// the restart for later.
-std::string WalkPages(const std::string& cmd, const std::string& shotPrefix, DWORD exitCode) {
-  std::string pages, last, text;
-  HANDLE process = nullptr;
-  RunToEnd(cmd, kNoWait, &process);
-  EXPECT_TRUE(WaitUntil([] { return WizardWindow() != nullptr; }, 20000)) << cmd;
-  bool busyShot = false;
-  for (int page = 1; page <= 12; ++page) {
-    HWND top = nullptr;
-    std::vector<Control> controls;
-    // The next page: new texts, and Next enabled (the file copy page enables it when done).
-    const bool ready = WaitUntil([&] {
-      if (!(top = WizardWindow())) return true;
-      EXPECT_EQ(CloseMessageBox(), "") << "a message box";
-      // A page makes its controls one by one: it is there when two looks agree.
-      std::string before;
-      Controls(top, &before);
-      Sleep(300);
-      controls = Controls(top, &text);
-      const bool nextEnabled = IsWindowEnabled(GetDlgItem(top, IDOK)) != FALSE;
-      if (!nextEnabled && text != last && !busyShot) {  // the file copy page moves on by itself
-        busyShot = true;
-        Shot(shotPrefix + std::to_string(page) + "-working");
-      }
-      // The file copy page enables Next a moment before its status says it is done.
-      const bool copying = std::any_of(controls.begin(), controls.end(), [](const Control& c) {
-        return c.cls == "msctls_progress32";
-      }) && std::none_of(controls.begin(), controls.end(), [](const Control& c) {
-        return c.id == 1006 && c.text == "Completed";
-      });
-      return text == before && text != last && nextEnabled && !copying;
-    }, 30000);
-    if (!top) break;
-    EXPECT_TRUE(ready) << "stuck at:\n" << text;
-    if (!ready) break;
-    pages += (last = text) + "\f";
-    Shot(shotPrefix + std::to_string(page));
-    for (const auto& c : controls) {
-      EXPECT_EQ(Misfit(c), "") << "page " << page << " of " << cmd;
-      // No program started, no restart of the machine.
-      if (c.text == "Start Zephra Button now" || c.text == "Reboot now") SendMessageA(c.hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
-      if (c.text == "I want to manually reboot later") SendMessageA(c.hwnd, BM_SETCHECK, BST_CHECKED, 0);
-      if (c.cls != "SysTreeView32") continue;
-      // The components page describes the component under the mouse: each description must fit too.
-      EXPECT_EQ(GetWindowLongA(c.hwnd, GWL_STYLE) & WS_HSCROLL, 0) << "a component's name is wider than its list";
-      const int row = static_cast<int>(SendMessageA(c.hwnd, TVM_GETITEMHEIGHT, 0, 0));
-      for (int i = static_cast<int>(SendMessageA(c.hwnd, TVM_GETCOUNT, 0, 0)) - 1; i >= 0; --i) {
-        // The page reports a change of item only, and asks where the mouse is as well as being told.
-        POINT at = {40, row * i + row / 2};
-        ClientToScreen(c.hwnd, &at);
-        SetCursorPos(at.x, at.y);
-        PostMessageA(c.hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(40, row * i + row / 2));
-        Sleep(300);
-        std::string ignored;
-        for (const auto& d : Controls(top, &ignored)) {
-          if (d.id != 1043) continue;
-          EXPECT_EQ(Misfit(d), "") << "component " << i;
-          pages += d.text + "\f";
-          Shot(shotPrefix + std::to_string(page) + "-component" + std::to_string(i));
-        }
-      }
-    }
-    PostMessageA(top, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(top, IDOK)));
-  }
-  EXPECT_EQ(EndOf(process, 30000), exitCode) << cmd;
-  return pages;
-}
-
-// First: a setup whose driver does not start stops at a message box, and under
-// 64-bit Wine the driver host dies at the installed program's first port
-// instruction (it emulates them only for 32-bit drivers).
-TEST_F(Installer, EveryPageFitsAndAnUpgradeKeepsItsFolder) {
-  const std::string setup = "\"" + Env("ZEPH_SETUP") + "\"";
-  const std::string uninstall = "\"" + kDir + "\\uninstall.exe\"";
-  const std::vector<std::string> threeHeld = {"\\Simulator\\PortIO.dll", "\\zephpad.exe", "\\PortIO.dll"};
-  const struct {
-    const char* what;
-    std::string cmd;
-    std::vector<std::string> held;  // files in the folder something else keeps open meanwhile
-    std::vector<std::string> shown, notShown;
-    DWORD exitCode;
-  } walks[] = {
-      {"first install", setup, {},
-       {"Choose what to install", "Destination Folder", "Start Zephra Button now", "port driver.", "logs on",
-        "launch buttons"},
-       {}, 0},
-      {"upgrade: no folder page", setup, {}, {"Setup upgrades Zephra Button in its folder, " + kDir},
-       {"Destination Folder", "were in use"}, 0},
-      {"upgrade with a file held: the last page names it", setup, {"\\Simulator\\PortIO.dll"},
-       {"were in use and are replaced when Windows restarts:\r\n" + kDir + "\\Simulator\\PortIO.dll"}, {}, 3010},
-      {"uninstall with files held: the last page names them", uninstall, threeHeld,
-       {kDir + threeHeld[0], kDir + threeHeld[1], kDir + threeHeld[2]},
-       {"its start at logon are gone"}, 0},  // the uninstaller's first process hands over at once
-  };
-  int n = 0;
-  for (const auto& w : walks) {
-    SCOPED_TRACE(w.what);
-    ForgetPending();
-    std::vector<HANDLE> held;
-    for (const auto& f : w.held) held.push_back(Hold(kDir + f));
-    const std::string pages = WalkPages(w.cmd, "walk" + std::to_string(++n) + "-", w.exitCode);
-    for (HANDLE h : held) CloseHandle(h);
-    for (const auto& s : w.shown) EXPECT_NE(pages.find(s), std::string::npos) << s;
-    for (const auto& s : w.notShown) EXPECT_EQ(pages.find(s), std::string::npos) << s;
-    // Each held file is replaced or removed when Windows restarts.
-    for (const auto& f : w.held) EXPECT_NE(PendingAtRestart().find(Lower("\\??\\" + kDir + f)), std::string::npos) << f;
-    EXPECT_TRUE(n != 2 || DriverState() == SERVICE_RUNNING) << "the upgrade started the driver again";
-  }
-  // Only the held files are left until the restart.
-  ForgetPending();
-  for (const auto& f : threeHeld) DeleteFileA((kDir + f).c_str());
-  for (const std::string& d : {kDir + "\\Simulator", kDir, std::string("C:\\Program Files\\Velmaris")}) {
-    RemoveDirectoryA(d.c_str());
-  }
-  EXPECT_FALSE(Exists(kDir));
-}
-
-// ---------------------------------------------------------------------------
-
-TEST_F(Installer, InstallsStartsAndUninstallsLeavingOnlyTheSettings) {
-  PutText(HKEY_CURRENT_USER, kSettingsKey, "S1", "C:\\my\\browser.exe");
-  // An earlier version kept start at logon in the installing user's own Run key.
-  PutText(HKEY_CURRENT_USER, kRunKey, kRunName, kRunValue);
-  ASSERT_EQ(RunSetup(), 0u);
-  ExpectInstalled(kDir, true, true);
-  EXPECT_EQ(DriverState(), static_cast<DWORD>(SERVICE_RUNNING));
-  EXPECT_EQ(FileVersion(kDir + "\\zephkeys.exe"), Env("ZEPH_VERSION"));
-  EXPECT_EQ(FileVersion(Env("ZEPH_SETUP")), Env("ZEPH_VERSION"));
-
-  // The program runs from its place; the installed pad presses a simulated button,
-  // and its "show" goes through the driver.
-  HANDLE program = StartAndWait(kDir + "\\zephkeys.exe");
-  ASSERT_NE(program, nullptr);
-  EXPECT_EQ(RunToEnd("\"" + kDir + "\\Simulator\\zephpad.exe\" press 1"), 0u);
-  EXPECT_EQ(RunToEnd("\"" + kDir + "\\zephpad.exe\" show"), 0u);
-  char state[MAX_PATH];
-  ExpandEnvironmentStringsA("%LOCALAPPDATA%\\ZephraSimChipset.dat", state, MAX_PATH);
-  EXPECT_TRUE(Exists(state));
-  HANDLE pad = StartAndWait(kDir + "\\Simulator\\zephpad.exe");
-  ASSERT_NE(pad, nullptr);
-  PutText(HKEY_CURRENT_USER, kRunKey, kRunName, kRunValue);
-
-  // The uninstaller ends the program through its Exit command, closes the pad and
-  // takes everything away but the button settings.
-  ASSERT_EQ(Uninstall(), 0u);
-  EXPECT_EQ(EndOf(program, 5000), 0u);
-  EXPECT_EQ(EndOf(pad, 5000), 0u);
-  ExpectInstalled(kDir, true, true, false);
+  EXPECT_FALSE(Exists(menu));
   EXPECT_EQ(DriverState(), 0u);
-  EXPECT_FALSE(Exists(kDir));
-  EXPECT_FALSE(Exists("C:\\Program Files\\Velmaris"));
-  EXPECT_FALSE(Exists(state));
-  EXPECT_EQ(PendingAtRestart(), "");
-  EXPECT_EQ(RegValue(HKEY_CURRENT_USER, kSettingsKey, "S1"), "C:\\my\\browser.exe");
+  EXPECT_EQ(Exists(dir), keepsDir);
+  EXPECT_EQ(Exists("C:\\Program Files\\Velmaris"), keepsDir && dir == kDir);
 }
 
-// Over an installed copy: each case installs, prepares what an earlier install
-// and the user leave behind, upgrades silently, checks, and uninstalls.
-TEST_F(Installer, UpgradesKeepTheFolderAndTheChoicesAndRestartTheInstalledCopy) {
-  const std::string build = Env("ZEPH_BUILD"), elsewhere = "C:\\Old copy";
-  CreateDirectoryA(elsewhere.c_str(), nullptr);
-  CopyFileA((build + "\\bin\\zephkeys.exe").c_str(), (elsewhere + "\\zephkeys.exe").c_str(), FALSE);
-  CopyFileA((build + "\\sim\\PortIO.dll").c_str(), (elsewhere + "\\PortIO.dll").c_str(), FALSE);
-  PutText(HKEY_CURRENT_USER, kSettingsKey, "S2", "www.example.org");
-  const struct {
-    const char* what;
-    const char* firstOptions;
-    bool earlierUserValue;  // an earlier version's start at logon in the user's Run key
-    std::string running;    // before the upgrade
-    std::string held;       // a file of ours that something else keeps open meanwhile
-    const char* options;    // of the upgrade
-    bool autostart, pad;    // afterwards
-    std::string restarted;  // the program running afterwards; "" none
-  } cases[] = {
-      {"the simulator's copy runs again; no start at logon stays so", "/NOAUTOSTART", false,
-       kDir + "\\Simulator\\zephkeys.exe", "", "", false, true, kDir + "\\Simulator\\zephkeys.exe"},
-      {"the open pad is closed; the user's start at logon moves to the machine; a held file waits for the restart",
-       "/NOAUTOSTART", true, kDir + "\\Simulator\\zephpad.exe", kDir + "\\Simulator\\PortIO.dll", "", true, true, ""},
-      // Last: it starts the installed copy, which reads the real ports.
-      {"no pad stays so; /D= is ignored; a copy elsewhere gives way to ours", "/NOPAD", false,
-       elsewhere + "\\zephkeys.exe", "", "/D=C:\\Elsewhere", true, false, kDir + "\\zephkeys.exe"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    ForgetPending();
-    ASSERT_EQ(RunSetup(c.firstOptions), 0u);
-    if (c.earlierUserValue) PutText(HKEY_CURRENT_USER, kRunKey, kRunName, kRunValue);
-    HANDLE before = StartAndWait(c.running);
-    ASSERT_NE(before, nullptr);
-    const HWND first = ProgramWindow();
-    HANDLE held = c.held.empty() ? INVALID_HANDLE_VALUE : Hold(c.held);
+// One run of the setup or the uninstaller, and what it leaves.
+struct Step {
+  const char* what;
+  bool setup;              // else the uninstaller
+  const char* options;     // the setup's
+  const char* running;     // a program of ours in the folder started before ("" none)
+  const char* held;        // a file of ours in the folder that another program holds open meanwhile
+  const char* blocker;     // a file of ours in the folder that a folder of that name replaces before
+  bool earlierRun;         // an earlier version's start at logon in the user's Run key before
+  DWORD exitCode;          // 5 (refused for want of administrator rights): run without them
+  bool pad, autostart;     // installed afterwards
+  const char* restarted;   // the program in the folder running afterwards ("" none)
+};
+struct LifeCycle {
+  const char* name;
+  std::string dir;
+  std::vector<const char*> theirs;  // the user's files in the folder before the first install
+  std::vector<Step> steps;
+};
 
-    // Silently too, files in use are left for the restart, and the exit code says so.
-    EXPECT_EQ(RunSetup(c.options), c.held.empty() ? 0u : 3010u);
-    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
-    const std::string nt = Lower("\\??\\" + c.held);
-    EXPECT_EQ(PendingAtRestart(), c.held.empty() ? "" : nt + ".new -> !" + nt + "\n");
-    EXPECT_EQ(Contents(c.held + ".new"), c.held.empty() ? "" : Contents(c.held));
-    EXPECT_EQ(EndOf(before), 0u);  // ended by its own Exit or Close
-    if (!c.restarted.empty()) {
-      ASSERT_TRUE(WaitUntil([&] { return ProgramWindow() && ProgramWindow() != first; }, 15000));
-      EXPECT_STRCASEEQ(ImageOf(ProgramWindow()).c_str(), c.restarted.c_str());
-    } else {
-      Sleep(1000);
-      EXPECT_EQ(ProgramWindow(), nullptr);
+const LifeCycle kLifeCycles[] = {
+    {"default_folder", kDir, {}, {
+        {"install: the user's start at logon moves to the machine", true, "", "", "", "", true, 0, true, true, ""},
+        {"upgrade: the folder kept, /D= ignored; the simulator's copy runs again", true, "/D=C:\\Elsewhere",
+         "\\Simulator\\zephkeys.exe", "", "", false, 0, true, true, "\\Simulator\\zephkeys.exe"},
+        {"uninstall: program and pad end", false, "", "\\Simulator\\zephpad.exe", "", "", false, 0, false, false, ""}}},
+    {"choices_kept", kDir, {}, {
+        {"install without start at logon and pad", true, "/NOAUTOSTART /NOPAD", "", "", "", false, 0, false, false, ""},
+        // Last: the installed copy reads the real ports, which 64-bit Wine's driver host cannot.
+        {"upgrade: choices kept", true, "", "\\zephkeys.exe", "", "", false, 0, false, false, "\\zephkeys.exe"},
+        {"uninstall", false, "", "", "", "", false, 0, false, false, ""}}},
+    {"held_files", kDir, {}, {
+        {"install without start at logon", true, "/NOAUTOSTART", "", "", "", false, 0, true, false, ""},
+        {"upgrade: the pad closes; a held file waits for the restart; the user's start at logon kept", true, "",
+         "\\Simulator\\zephpad.exe", "\\Simulator\\PortIO.dll", "", true, 3010, true, true, ""},
+        {"a clean upgrade forgets the copy left for the restart", true, "", "", "", "", false, 0, true, true, ""},
+        {"uninstall, a file held", false, "", "", "\\PortIO.dll", "", false, 3010, false, false, ""}}},
+    {"own_folder", "C:\\Tools", {"\\readme.txt", "\\Simulator\\notes.txt"}, {
+        {"install into a folder of the user's", true, "/D=C:\\Tools", "", "", "", false, 0, true, true, ""},
+        {"uninstall: the user's files stay", false, "", "", "", "", false, 0, false, false, ""}}},
+    {"refused_write", kDir, {}, {
+        {"install", true, "", "", "", "", false, 0, true, true, ""},
+        {"upgrade: the copy of a held file cannot be written", true, "", "", "\\Simulator\\PortIO.dll",
+         "\\Simulator\\PortIO.dll.new", false, 1603, true, true, ""},
+        {"upgrade: a file cannot be written", true, "", "", "", "\\zephpad.com", false, 1603, true, true, ""},
+        {"uninstall: a file cannot be removed", false, "", "", "", "\\zephpad.com", false, 1603, false, false, ""}}},
+    {"no_rights", kDir, {}, {
+        {"a setup without administrator rights", true, "", "", "", "", false, 5, false, false, ""},
+        {"install", true, "", "", "", "", false, 0, true, true, ""},
+        {"an uninstall without administrator rights", false, "", "", "", "", false, 5, true, true, ""}}},
+};
+
+class Installer : public ::testing::TestWithParam<LifeCycle> {};
+
+TEST_P(Installer, LifeCycle) {
+  const LifeCycle& c = GetParam();
+  PutText(HKEY_CURRENT_USER, kSettingsKey, "S1", "C:\\my\\browser.exe");
+  for (const char* f : c.theirs) {  // in a folder everyone may change, as one made under C:\ may be
+    CreateDirectoryA(c.dir.c_str(), nullptr);
+    SetNamedSecurityInfoA(const_cast<char*>(c.dir.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                          nullptr, nullptr, nullptr);  // no DACL: anyone may do anything
+    ASSERT_TRUE(UsersMayChange(c.dir));
+    CreateDirectoryA((c.dir + "\\Simulator").c_str(), nullptr);
+    std::ofstream(c.dir + f, std::ios::binary) << f;
+  }
+  for (const Step& s : c.steps) {
+    SCOPED_TRACE(s.what);
+    const std::string held = *s.held ? c.dir + s.held : "", blocker = c.dir + s.blocker;
+    if (s.earlierRun) PutText(HKEY_CURRENT_USER, kRunKey, kRunName, "\"" + c.dir + "\\zephkeys.exe\"");
+    if (*s.blocker) DeleteFileA(blocker.c_str());
+    ASSERT_TRUE(!*s.blocker || CreateDirectoryA(blocker.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    if (*s.running) {
+      CloseHandle(Start("\"" + c.dir + s.running + "\""));
+      const bool pad = std::string(s.running).find("zephpad") != std::string::npos;
+      ASSERT_TRUE(WaitUntil([&] { return (pad ? PadWindow() : ProgramWindow()) != nullptr; }));
     }
-    EXPECT_EQ(PadWindow(), nullptr);
-    ExpectInstalled(kDir, c.pad, c.autostart);
-    EXPECT_FALSE(Exists("C:\\Elsewhere"));
-    EXPECT_EQ(RegValue(HKEY_CURRENT_USER, kSettingsKey, "S2"), "www.example.org");
+    const HANDLE before[] = {ProcessOf(ProgramWindow()), ProcessOf(PadWindow())};
+    const HANDLE hold = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    // The uninstaller as it hands over to a copy of itself, whose end this waits for.
+    const std::string copy = Env("TEMP") + "\\zeph-uninstall.exe";
+    ASSERT_TRUE(s.setup || CopyFileA((c.dir + "\\uninstall.exe").c_str(), copy.c_str(), FALSE));
+    const std::string setup = "\"" + Env("ZEPH_SETUP") + "\" /S " + s.options;
+    const HANDLE run = Start(s.setup ? setup : "\"" + copy + "\" /S _?=" + c.dir, s.exitCode == 5);
+    EXPECT_EQ(End(run), s.exitCode);
+    if (hold != INVALID_HANDLE_VALUE) CloseHandle(hold);
 
-    // The uninstaller ends the restarted copy and takes the copy left for the restart too.
-    HANDLE after = nullptr;
-    if (ProgramWindow()) ImageOf(ProgramWindow(), &after);
-    EXPECT_EQ(Uninstall(), 0u);
-    EXPECT_EQ(after ? EndOf(after) : 0u, 0u);
-    EXPECT_FALSE(Exists(kDir));
+    for (HANDLE p : before) EXPECT_EQ(p ? End(p) : 0u, 0u);  // ended by its own Exit or Close
+    if (*s.restarted) {
+      ASSERT_TRUE(WaitUntil(ProgramWindow));
+      HANDLE process = ProcessOf(ProgramWindow());
+      char image[MAX_PATH] = "";
+      DWORD size = MAX_PATH;
+      QueryFullProcessImageNameA(process, 0, image, &size);
+      CloseHandle(process);
+      EXPECT_STRCASEEQ(image, (c.dir + s.restarted).c_str());
+    }
+    const std::string nt = Lower("\\??\\" + held);
+    const std::string pending =
+        s.setup ? nt + ".new -> !" + nt + "\n" : nt + " -> \n" + Lower("\\??\\" + c.dir) + "\\ -> \n";
+    EXPECT_EQ(PendingAtRestart(), held.empty() || s.exitCode == 1603 ? "" : pending);
+    EXPECT_EQ(RegValue(HKEY_CURRENT_USER, kSettingsKey, "S1"), "C:\\my\\browser.exe");
+    for (const char* f : c.theirs) EXPECT_EQ(Contents(c.dir + f), f);
+    if (s.exitCode != 1603) {
+      const bool installed = s.setup == (s.exitCode != 5);
+      ExpectInstalled(c.dir, installed, s.pad, s.autostart, held, !held.empty() || !c.theirs.empty());
+      // The installed copy reads the real ports, at which 64-bit Wine's driver host dies.
+      const bool hardware = std::string(s.restarted) == "\\zephkeys.exe";
+      EXPECT_TRUE(!installed || hardware || DriverState() == SERVICE_RUNNING);
+    }
   }
 }
 
-// A folder of the user's own given with /D=: our files go in and out, the
-// user's stay, and Add/Remove Programs counts only ours.
-TEST_F(Installer, AFolderOfTheUsersKeepsItsFilesAndTheSizeIsOurs) {
-  const std::string dir = "C:\\Tools";
-  CreateDirectoryA(dir.c_str(), nullptr);
-  CreateDirectoryA((dir + "\\Simulator").c_str(), nullptr);
-  const struct { const char* name; size_t size; } theirs[] = {
-      {"\\readme.txt", 100}, {"\\Simulator\\notes.txt", 200}, {"\\backup.bin", 4u << 20}};
-  for (const auto& f : theirs) std::ofstream(dir + f.name, std::ios::binary) << std::string(f.size, 'x');
-
-  ASSERT_EQ(RunSetup("/D=" + dir), 0u);
-  ExpectInstalled(dir, true, true);
-  size_t ours = Contents(dir + "\\uninstall.exe").size();
-  for (const auto& f : OurFiles(dir)) ours += Contents(f.installed).size();
-  EXPECT_EQ(RegValue(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize"), std::to_string((ours + 1023) / 1024));
-
-  ASSERT_EQ(Uninstall(dir), 0u);
-  ExpectInstalled(dir, true, true, false);
-  for (const auto& f : theirs) EXPECT_EQ(Contents(dir + f.name).size(), f.size) << f.name;
-}
+INSTANTIATE_TEST_SUITE_P(Cycles, Installer, ::testing::ValuesIn(kLifeCycles),
+                         [](const ::testing::TestParamInfo<LifeCycle>& info) { return std::string(info.param.name); });
 
 // The 32-bit setup on 64-bit Windows: its driver could not load there.
-TEST_F(Installer, TheOtherSetupRefusesThisWindows) {
+TEST(OtherSetup, RefusesThisWindows) {
   const std::string other = Env("ZEPH_OTHER_SETUP");
   if (other.empty()) GTEST_SKIP() << "no other setup for this Windows";
-  EXPECT_EQ(RunToEnd("\"" + other + "\" /S"), 2u);
+  EXPECT_EQ(End(Start("\"" + other + "\" /S")), 2u);
   EXPECT_FALSE(Exists(kDir));
 }
 
