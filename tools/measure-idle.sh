@@ -66,6 +66,13 @@ private_kib() {
        END {print s}' "/proc/$1/smaps"
 }
 rss_kib() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
+# The same, by mapping: "KiB name" lines, a file by its base name.
+private_by_mapping() {
+  awk '/^[0-9a-f]+-[0-9a-f]+ / {file = ($6 != "" && $6 !~ /^\[/); n = $6 == "" ? "[anon]" : $6; sub(/.*\//, "", n)}
+       /^Private_Clean/ {if (!file) s[n] += $2}
+       /^Private_Dirty/ {s[n] += $2}
+       END {for (n in s) if (s[n] > 0) print s[n], n}' "/proc/$1/smaps"
+}
 start() {  # exe prefix [WINEDEBUG [argument]] -> pid (waits for it)
   # exec, so that nothing is left holding the caller's output open.
   (cd "$(dirname "$1")" && WINEPREFIX=$2 WINEDEBUG=${3:--all} exec "$WINELOADER" "$(basename "$1")" ${4:-} >/dev/null 2>"$2/trace.log") &
@@ -100,6 +107,14 @@ for round in $(seq "$rounds"); do
     "$round" "$1" "$2" "$3" "$4" "$5" "$6"
   printf '         memory MiB: resident %s vs %s; private %s vs %s (%+.1f); shown floor %s (%+.1f)\n' \
     "$7" "$8" "$9" "${10}" "${11}" "${12}" "${13}"
+  if [ "$round" = "$rounds" ]; then
+    # Where the difference lies: the mappings that differ most from the shown floor's.
+    echo "         private KiB by mapping, program vs shown floor (largest differences):"
+    join -j 2 -a 1 -a 2 -e 0 -o 0,1.1,2.1 <(private_by_mapping "$ppid" | sort -k2) \
+        <(private_by_mapping "$tpid" | sort -k2) |
+      awk '{d = $2 - $3; print (d < 0 ? -d : d), $1, $2, $3}' | sort -nr | head -8 |
+      awk '{printf "           %-28s %6d vs %6d\n", $2, $3, $4}'
+  fi
   cleanup
   prefixes=()
 done
@@ -175,6 +190,14 @@ for which in program floor; do
   awk -v w="$which" -v c="$calls" -v n="$writes" -v t="$ticks" -v k="$kinds" \
     'BEGIN {printf "  registry, %-7s  %.1f calls and %.1f writes per idle tick (%s)\n", w, c / t, n / t, k}'
   [ -n "$pid" ] || echo "  ($which did not start)"
+  if [ "$round" = "$rounds" ]; then
+    # Where the difference lies: the mappings that differ most from the shown floor's.
+    echo "         private KiB by mapping, program vs shown floor (largest differences):"
+    join -j 2 -a 1 -a 2 -e 0 -o 0,1.1,2.1 <(private_by_mapping "$ppid" | sort -k2) \
+        <(private_by_mapping "$tpid" | sort -k2) |
+      awk '{d = $2 - $3; print (d < 0 ? -d : d), $1, $2, $3}' | sort -nr | head -8 |
+      awk '{printf "           %-28s %6d vs %6d\n", $2, $3, $4}'
+  fi
   cleanup
   prefixes=()
 done
