@@ -4,9 +4,9 @@
 # memory every 25 cycles: a steady program stays flat after its warm-up.
 #   tools/soak.sh [cycles, 1000] [parts, psam]
 # A cycle (tools/measure/soak_driver.cpp): p a pad press the program takes and
-# starts a program for; s Properties opened, applied and cancelled; a the About
-# box; m the tray menu opened and closed. Every slot starts a stand-in program
-# that records its command line and ends.
+# starts a program for; s Properties opened, applied and cancelled (c: opened
+# and cancelled only); a the About box; m the tray menu opened and closed.
+# Every slot starts a stand-in program that records its command line and ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cycles=${1:-1000} parts=${2:-psam} every=25
