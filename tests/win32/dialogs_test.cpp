@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <vector>
+
 #include "dialogs/properties_dlg.h"
 #include "test_support.h"
 
@@ -217,6 +220,34 @@ TEST_F(PropertiesTest, AFailedOpeningStoresNothing) {
   OpenProperties();
   RegisterFormsControls(GetModuleHandleA(nullptr));
   EXPECT_EQ(StoredSlot("S1"), "<missing>");
+}
+
+// Bytes in use in all of the process's heaps.
+size_t HeapBytesInUse() {
+  std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
+  heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+  size_t used = 0;
+  for (HANDLE heap : heaps) {
+    PROCESS_HEAP_ENTRY e = {};
+    HeapLock(heap);
+    while (HeapWalk(heap, &e))
+      if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) used += e.cbData;
+    HeapUnlock(heap);
+  }
+  return used;
+}
+
+// Each opening, applied and cancelled, gives back what it took from the heaps.
+TEST_F(PropertiesTest, OpeningsLeaveNoHeapBehind) {
+  Platform().registry.Create(kSlotKeyPath);
+  const auto openings = [&](int n) {
+    for (int i = 0; i < n; ++i) Open([](HWND dlg) { Click(dlg, IDC_APPLY), Click(dlg, IDCANCEL); });
+    return HeapBytesInUse();
+  };
+  const size_t warm = openings(5);
+  const size_t after = openings(40);
+  std::printf("heap in use: %zu after 5, %zu after 45\n", warm, after);
+  EXPECT_LT(after, warm + 40 * 64);
 }
 
 }  // namespace
