@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "dialogs/properties_dlg.h"
@@ -246,7 +245,6 @@ TEST_F(PropertiesTest, OpeningsLeaveNoHeapBehind) {
   };
   const size_t warm = openings(5);
   const size_t after = openings(40);
-  std::printf("heap in use: %zu after 5, %zu after 45\n", warm, after);
   EXPECT_LT(after, warm + 40 * 64);
 }
 
