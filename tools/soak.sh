@@ -4,9 +4,9 @@
 # memory every 25 cycles: a steady program stays flat after its warm-up.
 #   tools/soak.sh [cycles, 1000] [parts, psam]
 # A cycle (tools/measure/soak_driver.cpp): p a pad press the program takes and
-# starts a program for; s Properties opened, applied and cancelled; a the About
-# box; m the tray menu opened and closed. Every slot starts a stand-in program
-# that records its command line and ends.
+# starts a program for; s Properties opened, applied and cancelled (c: opened
+# and cancelled only); a the About box; m the tray menu opened and closed.
+# Every slot starts a stand-in program that records its command line and ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cycles=${1:-1000} parts=${2:-psam} every=25
@@ -50,6 +50,13 @@ private_kib() {
        END {print s}' "/proc/$1/smaps"
 }
 
+# The part of it in the Unix side's own heap: what Wine's Unix libraries (the
+# display driver, the font engine) allocate, apart from the Windows heaps.
+unix_heap_kib() {
+  awk '/^[0-9a-f]+-[0-9a-f]+ / {h = ($6 == "[heap]")} /^Private_(Clean|Dirty)/ {if (h) s += $2} END {print s + 0}' \
+    "/proc/$1/smaps"
+}
+
 echo "soak: $cycles cycles of '$parts' on the $ZEPH_PRESET build; private memory in KiB"
 first=""
 for ((done_ = 0; done_ < cycles; done_ += every)); do
@@ -58,8 +65,8 @@ for ((done_ = 0; done_ < cycles; done_ += every)); do
     { echo "soak: the cycles after $done_ failed" >&2; exit 1; }
   kib=$(private_kib "$pid")
   first=${first:-$kib}
-  printf 'cycle %5d: program %6d (%+d since cycle %d)  wineserver %6d\n' \
-    $((done_ + n)) "$kib" $((kib - first)) "$every" "$(private_kib "$server")"
+  printf 'cycle %5d: program %6d (%+d since cycle %d; Unix heap %5d)  wineserver %6d\n' \
+    $((done_ + n)) "$kib" $((kib - first)) "$every" "$(unix_heap_kib "$pid")" "$(private_kib "$server")"
 done
 started=$(cat "$WINEPREFIX/drive_c/zeph-started.txt" 2>/dev/null | wc -l)
 echo "soak: done; the program started the stand-in $started times"

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "dialogs/properties_dlg.h"
 #include "test_support.h"
 
@@ -90,6 +92,33 @@ TEST_F(PropertiesTest, EachWayThroughTheDialogStoresExactlyItsShare) {
     });
     EXPECT_EQ(Seen(), c.stored + "||" + c.current) << c.steps.front() << " " << c.steps.back();
   }
+}
+
+// Bytes in use in all of the process's heaps.
+size_t HeapBytesInUse() {
+  std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
+  heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+  size_t used = 0;
+  for (HANDLE heap : heaps) {
+    PROCESS_HEAP_ENTRY e = {};
+    HeapLock(heap);
+    while (HeapWalk(heap, &e))
+      if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) used += e.cbData;
+    HeapUnlock(heap);
+  }
+  return used;
+}
+
+// Each opening, applied and cancelled, gives back what it took from the heaps.
+TEST_F(PropertiesTest, OpeningsLeaveNoHeapBehind) {
+  Platform().registry.Create(kSlotKeyPath);
+  const auto openings = [&](int n) {
+    for (int i = 0; i < n; ++i) Open([](HWND dlg) { Click(dlg, IDC_APPLY), Click(dlg, IDCANCEL); });
+    return HeapBytesInUse();
+  };
+  const size_t warm = openings(5);
+  const size_t after = openings(40);
+  EXPECT_LT(after, warm + 40 * 64);
 }
 
 }  // namespace

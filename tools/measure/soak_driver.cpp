@@ -3,6 +3,7 @@
 // its memory. Each cycle, in this order (parts picks some, e.g. "pa"):
 //   p  a launch button pressed on the pad's window, until the program took it;
 //   s  Properties opened from the tray icon, Apply, then Cancel;
+//   c  Properties opened from the tray icon and cancelled;
 //   a  the About box from the tray menu's command, closed with OK;
 //   m  the tray menu opened with a right click and closed with Escape.
 // Presses are watched through the simulator's PortIO.dll named last. Every step
@@ -55,12 +56,12 @@ bool Press(HWND pad, zeph::IPortIO& ports, int button) {
                  [&] { return zeph::pad::WaitingButton(zeph::pad::ReadPadState(ports)) == 0; });
 }
 
-bool Properties(HWND tray) {
+bool Properties(HWND tray, bool apply) {
   const char* title = "Properties for Zephra Button";
   PostMessageA(tray, kTrayNotify, kTrayIconId, WM_LBUTTONDBLCLK);
   HWND dlg = nullptr;
   if (!WaitFor("Properties", [&] { return (dlg = Visible(FindWindowA(nullptr, title))) != nullptr; })) return false;
-  SendMessageA(GetDlgItem(dlg, kApply), BM_CLICK, 0, 0);
+  if (apply) SendMessageA(GetDlgItem(dlg, kApply), BM_CLICK, 0, 0);
   SendMessageA(GetDlgItem(dlg, IDCANCEL), BM_CLICK, 0, 0);
   return WaitFor("Properties to close", [&] { return !IsWindow(dlg); });
 }
@@ -105,7 +106,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   for (int i = 0; i < cycles; ++i) {
-    const bool ok = (!presses || Press(pad, ports, i % 4 + 1)) && (!std::strchr(parts, 's') || Properties(tray)) &&
+    const bool ok = (!presses || Press(pad, ports, i % 4 + 1)) && (!std::strchr(parts, 's') || Properties(tray, true)) &&
+                    (!std::strchr(parts, 'c') || Properties(tray, false)) &&
                     (!std::strchr(parts, 'a') || About(tray)) && (!std::strchr(parts, 'm') || Menu(tray));
     if (!ok) return 1;
   }
