@@ -38,3 +38,14 @@ zeph_build_windows() {
   bash "$root/tools/setup.sh" || return 1
   zeph_build_preset "$ZEPH_PRESET"
 }
+
+# For the scripts that run our programs in a window session: builds, starts the
+# calling script again inside an X server of its own when there is no display,
+# and brings in the Wine set-up. Called as: zeph_windows_session "$0" "$@"
+zeph_windows_session() {
+  zeph_build_windows || return 1
+  if [ -z "${DISPLAY:-}" ]; then
+    ZEPH_RUN_BUILT=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$@"
+  fi
+  source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+}

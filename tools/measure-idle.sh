@@ -3,7 +3,9 @@
 # window, the same tray icon and a 1-second timer whose tick does nothing) and
 # with the shown floor (the same, having first shown a captioned window with a
 # line of text that hides in its first paint, as the program's welcome dialog
-# does): CPU per idle hour of the process, and of the process with its
+# does) and the dialog floor (the same with a copy of that welcome dialog's own
+# template, its font and progress control: what showing it costs any program):
+# CPU per idle hour of the process, and of the process with its
 # wineserver; resident and private memory; wineserver request lines per idle
 # minute, by request and by thread; registry calls and writes per idle tick.
 #   tools/measure-idle.sh [seconds per round, 180] [rounds, 3; 0: requests and registry only] [warm-up seconds, 20]
@@ -17,11 +19,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-180} rounds=${2:-3} warmup=${3:-20}
 source tools/build-windows.sh
-zeph_build_windows
-if [ -z "${DISPLAY:-}" ]; then
-  ZEPH_RUN_BUILT=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-source tools/wine-env.sh
+zeph_windows_session "$0" "$@"
 zeph_make_template
 program=${ZEPH_IDLE_PROGRAM:-$PWD/build/$ZEPH_PRESET/sim/zephkeys.exe}
 floor=$PWD/build/$ZEPH_PRESET/bin/zeph_idle_floor.exe
@@ -87,33 +85,42 @@ start() {  # exe prefix [WINEDEBUG [argument]] -> pid (waits for it)
 
 results=()
 for round in $(seq "$rounds"); do
-  new_prefix pp; new_prefix fp; new_prefix tp
+  new_prefix pp; new_prefix fp; new_prefix tp; new_prefix dp
   ppid=$(start "$program" "$pp") fpid=$(start "$floor" "$fp") tpid=$(start "$floor" "$tp" -all shown)
+  dpid=$(start "$floor" "$dp" -all dialog)
   sleep "$warmup"
-  ps=$(server_of "$pp") fs=$(server_of "$fp")
-  read -r p0 f0 ps0 fs0 < <(echo "$(cpu_ns "$ppid") $(cpu_ns "$fpid") $(cpu_ns "$ps") $(cpu_ns "$fs")")
+  ps=$(server_of "$pp") fs=$(server_of "$fp") ds=$(server_of "$dp")
+  read -r p0 f0 ps0 fs0 d0 ds0 < <(echo "$(cpu_ns "$ppid") $(cpu_ns "$fpid") $(cpu_ns "$ps") $(cpu_ns "$fs")" \
+                                        "$(cpu_ns "$dpid") $(cpu_ns "$ds")")
   sleep "$seconds"
-  read -r p1 f1 ps1 fs1 < <(echo "$(cpu_ns "$ppid") $(cpu_ns "$fpid") $(cpu_ns "$ps") $(cpu_ns "$fs")")
+  read -r p1 f1 ps1 fs1 d1 ds1 < <(echo "$(cpu_ns "$ppid") $(cpu_ns "$fpid") $(cpu_ns "$ps") $(cpu_ns "$fs")" \
+                                        "$(cpu_ns "$dpid") $(cpu_ns "$ds")")
   line=$(awk -v s="$seconds" -v p=$((p1 - p0)) -v f=$((f1 - f0)) -v ps=$((ps1 - ps0)) -v fs=$((fs1 - fs0)) \
+             -v d=$((d1 - d0)) -v ds=$((ds1 - ds0)) \
              -v pr="$(rss_kib "$ppid")" -v fr="$(rss_kib "$fpid")" \
-             -v pv="$(private_kib "$ppid")" -v fv="$(private_kib "$fpid")" -v tv="$(private_kib "$tpid")" 'BEGIN {
+             -v pv="$(private_kib "$ppid")" -v fv="$(private_kib "$fpid")" -v tv="$(private_kib "$tpid")" \
+             -v dv="$(private_kib "$dpid")" 'BEGIN {
     h = 3600 / s / 1e9
-    printf "%.3f %.3f %.2f %.3f %.3f %.2f %.1f %.1f %.1f %.1f %.1f %.1f %.1f",
+    printf "%.3f %.3f %.2f %.3f %.3f %.2f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f %.3f %.2f %.3f %.2f",
       p * h, f * h, p / f, (p + ps) * h, (f + fs) * h, (p + ps) / (f + fs),
-      pr / 1024, fr / 1024, pv / 1024, fv / 1024, (pv - fv) / 1024, tv / 1024, (pv - tv) / 1024 }')
+      pr / 1024, fr / 1024, pv / 1024, fv / 1024, (pv - fv) / 1024, tv / 1024, (pv - tv) / 1024,
+      dv / 1024, (pv - dv) / 1024, d * h, p / d, (d + ds) * h, (p + ps) / (d + ds) }')
   results+=("$line")
   set -- $line
   printf 'round %d: CPU s/idle hour: program %s, floor %s (%sx); with wineserver %s vs %s (%sx)\n' \
     "$round" "$1" "$2" "$3" "$4" "$5" "$6"
-  printf '         memory MiB: resident %s vs %s; private %s vs %s (%+.1f); shown floor %s (%+.1f)\n' \
-    "$7" "$8" "$9" "${10}" "${11}" "${12}" "${13}"
+  printf '         dialog floor %s (%sx); with wineserver %s (%sx)\n' "${16}" "${17}" "${18}" "${19}"
+  printf '         memory MiB: resident %s vs %s; private %s vs %s (%+.1f); shown floor %s (%+.1f); dialog floor %s (%+.1f)\n' \
+    "$7" "$8" "$9" "${10}" "${11}" "${12}" "${13}" "${14}" "${15}"
   if [ "$round" = "$rounds" ]; then
-    # Where the difference lies: the mappings that differ most from the shown floor's.
-    echo "         private KiB by mapping, program vs shown floor (largest differences):"
+    # Where the difference lies: the mappings that differ most from each floor's.
+    for vs in "floor $fpid" "shown floor $tpid" "dialog floor $dpid"; do
+    echo "         private KiB by mapping, program vs ${vs% *} (largest differences):"
     join -j 2 -a 1 -a 2 -e 0 -o 0,1.1,2.1 <(private_by_mapping "$ppid" | sort -k2) \
-        <(private_by_mapping "$tpid" | sort -k2) |
+        <(private_by_mapping "${vs##* }" | sort -k2) |
       awk '{d = $2 - $3; print (d < 0 ? -d : d), $1, $2, $3}' | sort -nr | head -8 |
       awk '{printf "           %-28s %6d vs %6d\n", $2, $3, $4}'
+    done
   fi
   cleanup
   prefixes=()
@@ -125,8 +132,10 @@ if [ "$rounds" -gt 0 ]; then
   echo "median of $rounds rounds of ${seconds}s (after ${warmup}s warm-up):"
   echo "  process CPU       $(col 1) vs floor $(col 2) s/idle hour: $(col 3)x (target at most 1.2x)"
   echo "  with wineserver   $(col 4) vs floor $(col 5) s/idle hour: $(col 6)x (target at most 1.05x)"
+  echo "                    process $(col 16), $(col 17)x, with wineserver $(col 18), $(col 19)x: the dialog floor"
   echo "  private memory    $(col 9) vs floor $(col 10) MiB: $(col 11) MiB more (target within 1 MiB)"
   echo "                    vs the shown floor $(col 12) MiB: $(col 13) MiB more"
+  echo "                    vs the dialog floor $(col 14) MiB: $(col 15) MiB more"
   echo "  resident memory   $(col 7) vs floor $(col 8) MiB"
 fi
 
@@ -153,19 +162,20 @@ requests() {  # trace first-line last-line -> "total: by request" and "by thread
 }
 echo "wineserver request lines per idle minute (${minute} s after ${warmup} s; call and reply lines):"
 declare -A rp
-for which in program floor shown; do
+for which in program floor shown dialog; do
   exe=$program arg=""
   [ "$which" != program ] && exe=$floor
   [ "$which" = shown ] && arg=shown
+  [ "$which" = dialog ] && arg=dialog
   new_prefix p
   rp[$which]=$p
   start "$exe" "${rp[$which]}" +server "$arg" >/dev/null
 done
 sleep "$warmup"
 declare -A from
-for which in program floor shown; do from[$which]=$(wc -l <"${rp[$which]}/trace.log"); done
+for which in program floor shown dialog; do from[$which]=$(wc -l <"${rp[$which]}/trace.log"); done
 sleep "$minute"
-for which in program floor shown; do
+for which in program floor shown dialog; do
   to=$(wc -l <"${rp[$which]}/trace.log")
   { read -r total; read -r threads; } < <(requests "${rp[$which]}/trace.log" "${from[$which]}" "$to")
   printf '  %-8s %s\n           by thread: %s\n' "$which" "$total" "$threads"
@@ -190,14 +200,6 @@ for which in program floor; do
   awk -v w="$which" -v c="$calls" -v n="$writes" -v t="$ticks" -v k="$kinds" \
     'BEGIN {printf "  registry, %-7s  %.1f calls and %.1f writes per idle tick (%s)\n", w, c / t, n / t, k}'
   [ -n "$pid" ] || echo "  ($which did not start)"
-  if [ "$round" = "$rounds" ]; then
-    # Where the difference lies: the mappings that differ most from the shown floor's.
-    echo "         private KiB by mapping, program vs shown floor (largest differences):"
-    join -j 2 -a 1 -a 2 -e 0 -o 0,1.1,2.1 <(private_by_mapping "$ppid" | sort -k2) \
-        <(private_by_mapping "$tpid" | sort -k2) |
-      awk '{d = $2 - $3; print (d < 0 ? -d : d), $1, $2, $3}' | sort -nr | head -8 |
-      awk '{printf "           %-28s %6d vs %6d\n", $2, $3, $4}'
-  fi
   cleanup
   prefixes=()
 done

@@ -10,11 +10,7 @@ cd "$(dirname "$0")/.."
 readme=
 [ "${1:-}" = --readme ] && readme=$PWD/docs
 source tools/build-windows.sh
-zeph_build_windows
-if [ -z "${DISPLAY:-}" ]; then
-  ZEPH_RUN_BUILT=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-source tools/wine-env.sh
+zeph_windows_session "$0" "$@"
 zeph_new_prefix
 trap zeph_end_prefix EXIT
 out=$PWD/build/shots

@@ -3,7 +3,10 @@
 // timer whose tick does nothing. "idle_floor shown" first shows a captioned
 // window with a line of text and hides it in its first paint, as the program's
 // welcome dialog does: what having been seen once costs any program (a shown
-// window can bring libraries of its own into the process).
+// window can bring libraries of its own into the process). "idle_floor dialog"
+// shows instead a dialog made from a copy of the program's welcome dialog
+// template (its font, its progress control), also hidden in its first paint:
+// what that dialog costs any program that shows it.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -26,6 +29,14 @@ LRESULT CALLBACK ShownProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   ShowWindow(hwnd, SW_HIDE);
   return 0;
 }
+INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM, LPARAM) {
+  if (msg != WM_PAINT) return msg == WM_INITDIALOG;
+  PAINTSTRUCT ps;
+  BeginPaint(hwnd, &ps);
+  EndPaint(hwnd, &ps);
+  ShowWindow(hwnd, SW_HIDE);
+  return TRUE;
+}
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
@@ -45,6 +56,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
     RegisterClassA(&shown);
     CreateWindowExA(WS_EX_APPWINDOW, shown.lpszClassName, "Welcome", WS_POPUP | WS_CAPTION | WS_VISIBLE, 100, 100,
                     300, 200, nullptr, nullptr, instance, nullptr);
+  }
+  if (lstrcmpA(cmdLine, "dialog") == 0) {
+    // Only this mode pays for the common controls' library (its progress
+    // control): linked, it would be loaded in every mode.
+    if (HMODULE controls = LoadLibraryA("comctl32.dll")) {
+      using InitFn = void(WINAPI*)();
+      if (auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(controls, "InitCommonControls"))))
+        init();
+    }
+    CreateDialogParamA(instance, MAKEINTRESOURCEA(200), nullptr, DialogProc, 0);
   }
   NOTIFYICONDATAA nid = {};
   nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
