@@ -30,6 +30,13 @@ struct TemplateInfo {
   DWORD style = 0;
 };
 
+// The input kinds Windows 8 added. The system's own loops wait for every kind
+// the system knows; a loop that waits for fewer looks to some systems as if it
+// were falling behind on input, and they then go and look for display events
+// on every message it takes. Earlier Windows refuse the new kinds: the loop
+// then waits for those of their time.
+constexpr DWORD kNewInputKinds = 0x0800 /* QS_TOUCH */ | 0x1000 /* QS_POINTER */;
+
 TemplateInfo LoadTemplate(UINT id) {
   TemplateInfo info;
   HINSTANCE inst = ModuleInstance();
@@ -115,6 +122,7 @@ INT_PTR CDialog::DoModal() {
 INT_PTR CDialog::RunOwnModalLoop(const DLGTEMPLATE* tmpl, HWND owner) {
   m_ended = false;
   m_endResult = 0;  // what the system's loop returns when a quit request ends it
+  m_inputKinds = QS_ALLINPUT | kNewInputKinds;
   HWND hwnd =
       CreateDialogIndirectParamA(ModuleInstance(), tmpl, owner, &CDialog::DlgProc, reinterpret_cast<LPARAM>(this));
   if (!hwnd) return -1;
@@ -125,15 +133,19 @@ INT_PTR CDialog::RunOwnModalLoop(const DLGTEMPLATE* tmpl, HWND owner) {
     // signalled before the message came. Under Wine this costs the server
     // what the system's loop costs, three requests a timer tick.
     HANDLE object = ModalWaitHandle();
-    bool waited = false;
-    if (object) {
-      if (MsgWaitForMultipleObjectsEx(1, &object, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0) {
-        OnModalWaitSignalled();
-        continue;
-      }
+    DWORD woke = object ? WaitForObjectOrInput(object, m_inputKinds) : WAIT_FAILED;
+    if (woke == WAIT_FAILED && object && m_inputKinds != QS_ALLINPUT && GetLastError() == ERROR_INVALID_PARAMETER) {
+      m_inputKinds = QS_ALLINPUT;
+      continue;
+    }
+    const bool waited = woke == WAIT_OBJECT_0 + 1;
+    if (woke == WAIT_OBJECT_0) {
+      OnModalWaitSignalled();
+      continue;
+    }
+    if (waited) {
       if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) continue;
-      waited = true;
-    } else if (GetMessageA(&msg, nullptr, 0, 0) == -1) {
+    } else if (GetMessageA(&msg, nullptr, 0, 0) == -1) {  // no object, or one that cannot be waited for
       break;
     }
     if (msg.message == WM_QUIT) {

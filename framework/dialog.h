@@ -63,6 +63,10 @@ class CDialog : public CWnd {
   bool m_ownModalLoop = false;
   virtual HANDLE ModalWaitHandle() { return nullptr; }
   virtual void OnModalWaitSignalled() {}
+  // The loop's wait for the object or input of the given kinds (QS_ flags).
+  virtual DWORD WaitForObjectOrInput(HANDLE object, DWORD inputKinds) {
+    return MsgWaitForMultipleObjectsEx(1, &object, INFINITE, inputKinds, MWMO_INPUTAVAILABLE);
+  }
   // True once, for the message the own loop is dispatching, when it is of this
   // kind for this dialog and the loop took it right after a wait that found
   // the object unsignalled.
@@ -80,6 +84,7 @@ class CDialog : public CWnd {
   bool m_ended = false;
   INT_PTR m_endResult = 0;
   const MSG* m_waitedFor = nullptr;
+  DWORD m_inputKinds = QS_ALLINPUT;  // what the own loop waits for beside its object
 };
 
 }  // namespace zeph

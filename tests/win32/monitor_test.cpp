@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
+#include <thread>
 #include <tuple>
 
 #include "monitor/monitor_dlg.h"
@@ -109,6 +111,61 @@ TEST(Win32RegistryTest, ReadsAValueWholeHoweverLong) {
 }
 
 TEST(DialogTest, MissingTemplateEndsTheRunAtOnce) { EXPECT_EQ(CDialog(4242).DoModal(), -1); }
+
+// A loop of our own that waits on an event beside the messages, on a system
+// that refuses the input kinds of Windows 8 (as XP does) or takes them.
+class EventLoopDialog : public CDialog {
+ public:
+  explicit EventLoopDialog(bool refusesNewKinds) : CDialog(IDD_ABOUTBOX), m_refuses(refusesNewKinds) {
+    m_ownModalLoop = true;
+  }
+  ~EventLoopDialog() override { CloseHandle(m_event); }
+  std::atomic<bool> woken{false};
+  DWORD lastKinds = 0;
+
+ protected:
+  BOOL OnInitDialog() override {
+    SetEvent(m_event);
+    return CDialog::OnInitDialog();
+  }
+  HANDLE ModalWaitHandle() override { return m_event; }
+  void OnModalWaitSignalled() override {
+    woken = true;
+    EndDialog(IDOK);
+  }
+  DWORD WaitForObjectOrInput(HANDLE object, DWORD inputKinds) override {
+    lastKinds = inputKinds;
+    if (m_refuses && (inputKinds & ~static_cast<DWORD>(QS_ALLINPUT))) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return WAIT_FAILED;
+    }
+    return CDialog::WaitForObjectOrInput(object, inputKinds);
+  }
+
+ private:
+  bool m_refuses;
+  HANDLE m_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+};
+
+// Either way the loop wakes for its event; where the system takes them, it
+// waits for every input kind (a wait for fewer makes Wine look for display
+// events at every message).
+TEST(DialogTest, OwnLoopWakesForItsEventWhetherOrNotTheNewInputKindsAreTaken) {
+  const struct {
+    bool refuses;
+    DWORD kinds;
+  } rows[] = {{true, QS_ALLINPUT}, {false, QS_ALLINPUT | 0x0800 | 0x1000}};
+  for (const auto& row : rows) {
+    EventLoopDialog dlg(row.refuses);
+    // A loop that never wakes for its event is ended from here instead.
+    std::thread bound([&dlg] {
+      if (!WaitUntil([&dlg] { return dlg.woken.load(); })) PostMessageA(dlg.GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK) << "refuses the new kinds: " << row.refuses;
+    bound.join();
+    EXPECT_EQ(dlg.lastKinds, row.kinds) << "refuses the new kinds: " << row.refuses;
+  }
+}
 
 }  // namespace
 }  // namespace zeph
