@@ -153,7 +153,11 @@ INT_PTR CDialog::RunOwnModalLoop(const DLGTEMPLATE* tmpl, HWND owner) {
       break;
     }
     m_waitedFor = waited ? &msg : nullptr;
-    if (!IsDialogMessageA(hwnd, &msg)) {
+    // The dialog manager is for keyboard and mouse input; anything else (the
+    // timer of every idle tick) goes straight to its window.
+    const bool input = (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+                       (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST);
+    if (!input || !IsDialogMessageA(hwnd, &msg)) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }

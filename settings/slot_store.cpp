@@ -104,6 +104,7 @@ void SlotStore::Refresh(bool& firstRun) {
   // differs from what it would write. The registry ends up holding exactly
   // what a full rewrite of all four values would leave.
   auto key = LoadStored();
+  if (!key && m_watching && !firstRun && IsSettled()) return;
   std::array<std::string, 4> texts;
   bool differs = false;
   for (int n = 1; n <= 4; ++n) {
@@ -123,18 +124,37 @@ void SlotStore::Refresh(bool& firstRun) {
     firstRun = false;
   }
 
+  bool settled = true;
   for (int n = 1; n <= 4; ++n) {
     ButtonSlot& slot = Slot(n);
     if (const char* fallback = DefaultText(n); fallback && slot.current.empty()) slot.current = fallback;
     const auto bytes = EncodeSlotValue(slot.current);
     const auto& old = m_stored[n - 1];
-    if (old && old->type == kRegSz && old->data.size() == bytes.size() &&
-        std::equal(bytes.begin(), bytes.end(), old->data.begin())) {
-      continue;
+    if (!old || old->type != kRegSz || old->data.size() != bytes.size() ||
+        !std::equal(bytes.begin(), bytes.end(), old->data.begin())) {
+      if (!key) key = m_registry.Create(kSlotKeyPath);
+      settled = key && Store(*key, n) && settled;
     }
-    if (!key) key = m_registry.Create(kSlotKeyPath);
-    if (key) Store(*key, n);
+    // A text the stored form cuts reads back otherwise: the next tick takes that.
+    settled = settled && m_stored[n - 1] && DecodeSlotValue(*m_stored[n - 1]) == slot.current;
   }
+  if (settled) {
+    m_settled = Texts();
+  } else {
+    m_settled.reset();
+  }
+}
+
+std::array<std::string, 4> SlotStore::Texts() const {
+  return {Slot(1).current, Slot(2).current, Slot(3).current, Slot(4).current};
+}
+
+bool SlotStore::IsSettled() const {
+  if (!m_settled) return false;
+  for (int n = 1; n <= 4; ++n) {
+    if (Slot(n).current != (*m_settled)[n - 1]) return false;
+  }
+  return true;
 }
 
 }  // namespace zeph

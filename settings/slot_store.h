@@ -58,6 +58,8 @@ class SlotStore {
   const ButtonSlot& Slot(int n) const;
   bool Store(IRegistryKey& key, int n);
   std::unique_ptr<IRegistryKey> LoadStored();
+  std::array<std::string, 4> Texts() const;
+  bool IsSettled() const;
 
   IRegistry& m_registry;
   IWindowFinder& m_windows;
@@ -67,6 +69,9 @@ class SlotStore {
   // when the system says it changed, so an idle tick asks the system nothing.
   std::array<std::optional<RegValue>, 4> m_stored;
   bool m_watching = false;
+  // The current texts after the last tick that left each stored as its text
+  // would be stored: until either changes, a tick has nothing to do.
+  std::optional<std::array<std::string, 4>> m_settled;
 };
 
 }  // namespace zeph

@@ -127,7 +127,8 @@ for round in $(seq "$rounds"); do
 done
 
 if [ "$rounds" -gt 0 ]; then
-  median() { sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+  # Of an even count, the mean of the middle two.
+  median() { sort -g | awk '{a[NR] = $1} END {m = int((NR + 1) / 2); print (NR % 2 ? a[m] : (a[m] + a[m + 1]) / 2)}'; }
   col() { printf '%s\n' "${results[@]}" | awk -v c="$1" '{print $c}' | median; }
   echo "median of $rounds rounds of ${seconds}s (after ${warmup}s warm-up):"
   echo "  process CPU       $(col 1) vs floor $(col 2) s/idle hour: $(col 3)x (target at most 1.2x)"

@@ -47,10 +47,12 @@ private_kib() {
 }
 
 # The part of it in the Unix side's own heap: what Wine's Unix libraries (the
-# display driver, the font engine) allocate, apart from the Windows heaps.
+# display driver, the font engine) allocate, apart from the Windows heaps; and
+# that heap's size. Pages of a heap that keeps its size are pages the C
+# library's allocator has come to use, not new memory asked for.
 unix_heap_kib() {
-  awk '/^[0-9a-f]+-[0-9a-f]+ / {h = ($6 == "[heap]")} /^Private_(Clean|Dirty)/ {if (h) s += $2} END {print s + 0}' \
-    "/proc/$1/smaps"
+  awk '/^[0-9a-f]+-[0-9a-f]+ / {h = ($6 == "[heap]")} /^Private_(Clean|Dirty)/ {if (h) s += $2}
+       /^Size:/ {if (h) z += $2} END {printf "%d of %d", s, z}' "/proc/$1/smaps"
 }
 
 echo "soak: $cycles cycles of '$parts' on the $ZEPH_PRESET build; private memory in KiB"
@@ -61,7 +63,7 @@ for ((done_ = 0; done_ < cycles; done_ += every)); do
     { echo "soak: the cycles after $done_ failed" >&2; exit 1; }
   kib=$(private_kib "$pid")
   first=${first:-$kib}
-  printf 'cycle %5d: program %6d (%+d since cycle %d; Unix heap %5d)  wineserver %6d\n' \
+  printf 'cycle %5d: program %6d (%+d since cycle %d; Unix heap %s)  wineserver %6d\n' \
     $((done_ + n)) "$kib" $((kib - first)) "$every" "$(unix_heap_kib "$pid")" "$(private_kib "$server")"
 done
 started=$(cat "$WINEPREFIX/drive_c/zeph-started.txt" 2>/dev/null | wc -l)

@@ -63,6 +63,9 @@ TEST(SlotStoreTicks, LeaveTheSlotsAndTheRegistryAsTheyShould) {
          r.reg.PutString(kSlotKeyPath, "S1", "c:\\other.exe"), r.Tick();
        },
        {B, "typed.org", "", M}, {}, {"S1", "S2"}},
+      {"an edit alone is stored by the next tick",
+       [](Ticked& r) { r.Settle(), r.slots.SetCurrent(2, "typed.org"), r.windows.titles.insert(kPropertiesTitle), r.Tick(); },
+       {B, "typed.org", "", M}, {}, {"S2"}},
       {"hostile stored values are stored again normalised",
        [](Ticked& r) {
          auto odd = Padded(B);
