@@ -133,7 +133,7 @@ INT_PTR CDialog::RunOwnModalLoop(const DLGTEMPLATE* tmpl, HWND owner) {
     // signalled before the message came. Under Wine this costs the server
     // what the system's loop costs, three requests a timer tick.
     HANDLE object = ModalWaitHandle();
-    DWORD woke = object ? WaitForObjectOrInput(object, m_inputKinds) : WAIT_FAILED;
+    const DWORD woke = object ? WaitForObjectOrInput(object, m_inputKinds) : WAIT_FAILED;
     if (woke == WAIT_FAILED && object && m_inputKinds != QS_ALLINPUT && GetLastError() == ERROR_INVALID_PARAMETER) {
       m_inputKinds = QS_ALLINPUT;
       continue;

@@ -139,14 +139,10 @@ void SlotStore::Refresh(bool& firstRun) {
     settled = settled && m_stored[n - 1] && DecodeSlotValue(*m_stored[n - 1]) == slot.current;
   }
   if (settled) {
-    m_settled = Texts();
+    m_settled = {{Slot(1).current, Slot(2).current, Slot(3).current, Slot(4).current}};
   } else {
     m_settled.reset();
   }
-}
-
-std::array<std::string, 4> SlotStore::Texts() const {
-  return {Slot(1).current, Slot(2).current, Slot(3).current, Slot(4).current};
 }
 
 bool SlotStore::IsSettled() const {

@@ -58,7 +58,6 @@ class SlotStore {
   const ButtonSlot& Slot(int n) const;
   bool Store(IRegistryKey& key, int n);
   std::unique_ptr<IRegistryKey> LoadStored();
-  std::array<std::string, 4> Texts() const;
   bool IsSettled() const;
 
   IRegistry& m_registry;

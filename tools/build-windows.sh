@@ -49,3 +49,10 @@ zeph_windows_session() {
   fi
   source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 }
+
+# The same with a Wine prefix of the caller's own, removed when it ends.
+zeph_prefix_session() {
+  zeph_windows_session "$@" || return 1
+  zeph_new_prefix
+  trap zeph_end_prefix EXIT
+}

@@ -11,9 +11,7 @@ cd "$(dirname "$0")/.."
 readme=
 [ "${1:-}" = --readme ] && readme=$PWD/docs
 source tools/build-windows.sh
-zeph_windows_session "$0" "$@"
-zeph_new_prefix
-trap zeph_end_prefix EXIT
+zeph_prefix_session "$0" "$@"
 out=$PWD/build/shots/setup
 rm -rf "$out" && mkdir -p "$out"
 if [ "$ZEPH_PRESET" = win64 ]; then arch=x64; else arch=x86; fi

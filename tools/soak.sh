@@ -11,9 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cycles=${1:-1000} parts=${2:-psam} every=25
 source tools/build-windows.sh
-zeph_windows_session "$0" "$@"
-zeph_new_prefix
-trap zeph_end_prefix EXIT
+zeph_prefix_session "$0" "$@"
 build=$PWD/build/$ZEPH_PRESET
 winpath() { echo "Z:${1//\//\\}"; }
 
@@ -66,5 +64,5 @@ for ((done_ = 0; done_ < cycles; done_ += every)); do
   printf 'cycle %5d: program %6d (%+d since cycle %d; Unix heap %s)  wineserver %6d\n' \
     $((done_ + n)) "$kib" $((kib - first)) "$every" "$(unix_heap_kib "$pid")" "$(private_kib "$server")"
 done
-started=$(cat "$WINEPREFIX/drive_c/zeph-started.txt" 2>/dev/null | wc -l)
+started=$( (cat "$WINEPREFIX/drive_c/zeph-started.txt" 2>/dev/null || true) | wc -l)
 echo "soak: done; the program started the stand-in $started times"
