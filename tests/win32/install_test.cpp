@@ -269,7 +269,9 @@ const LifeCycle kLifeCycles[] = {
          [](const std::string& dir) -> HANDLE {
            DeleteFileA((dir + "\\readme.txt").c_str());
            RemoveDirectoryA(dir.c_str());
-           Unix("ln -s \\\"$WINEPREFIX/drive_c/users\\\" " + kUnixDir, [&] { return Exists(dir); });
+           // To an empty folder that would pass but for the link.
+           Unix("mkdir -p $WINEPREFIX/drive_c/elsewhere && ln -s $WINEPREFIX/drive_c/elsewhere " + kUnixDir,
+                [&] { return Exists(dir); });
            return nullptr;
          }},
         {"under a folder everyone may change", true, "", "", "", "", false, 1603, false, false, "",
