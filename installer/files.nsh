@@ -272,10 +272,15 @@ Function JudgeFolder
     StrCpy $R3 "Windows refused it (Windows error $R3)"
   ${EndIf}
   DetailPrint "Setup cannot install in $R0: $R3"
+  StrCpy $R4 ""
+  ${If} $Upgrade = 1
+    StrCpy $R4 "$\r$\n$\r$\nThe copy of ${PRODUCT} installed there is left as it is. Uninstall it, \
+then run Setup again."
+  ${EndIf}
   MessageBox MB_OK|MB_ICONSTOP "Setup cannot install ${PRODUCT} in$\r$\n$R0$\r$\nbecause $R3.$\r$\n$\r$\n\
 ${PRODUCT} starts from this folder for everyone who logs on, administrators included: a folder that \
 other users could change would let them run their own programs with an administrator's rights. \
-Setup has changed nothing." /SD IDOK
+Setup has changed nothing.$R4" /SD IDOK
   SetErrorLevel ${ZEPH_EXIT_FAILED}
   Abort
 FunctionEnd

@@ -349,11 +349,11 @@ Please use the 64-bit setup of ${PRODUCT}." /SD IDOK
   ${EndIf}
 !endif
   !insertmacro ZEPH_ADMIN_ONLY "Setup"
-  StrCpy $ComponentsText "Choose what to install. Click Next to continue."
   ; One folder, which only administrators may change (not a /D= one): start at
   ; logon runs the program from it for everyone. Over an installed copy: its
   ; folder, when it passes the same rule, and its choices.
   StrCpy $INSTDIR "${PUBLISHER_DIR}\Zephra Button"
+  StrCpy $ComponentsText "Setup installs ${PRODUCT} in $INSTDIR. Choose what to install, then click Install."
   StrCpy $Upgrade 0
   ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
   ${If} $0 != ""
