@@ -67,7 +67,7 @@ VIAddVersionKey /LANG=1033 LegalCopyright "Copyright (C) ${PUBLISHER}"
 
 Var RestartProgram ; the program file that ran before Setup stopped it
 Var Upgrade        ; 1 over an installed copy, whose folder it keeps
-Var Stopped        ; 1 once the program and the driver were stopped for the files to move
+Var Stopped        ; 1 once the program and the driver were stopped for the files to move, 2 once they moved
 Var DriverRan      ; 1 when the driver ran before Setup stopped it
 Var ComponentsText
 Var Left           ; the files left for Windows to replace or remove at the restart, one a line
@@ -230,6 +230,7 @@ Section "-Install"
   StrCpy $Stopped 1
   !insertmacro ZEPH_WRITTEN_FILES ZEPH_PUT
   !insertmacro ZEPH_WRITTEN_FILES ZEPH_SETTLE
+  StrCpy $Stopped 2 ; all in place, the old copies gone: nothing left to put back
   StrCpy $R0 "$INSTDIR"
   Call DropPending
   StrCpy $R0 "$INSTDIR\${SIM_DIR}"
@@ -309,9 +310,9 @@ FunctionEnd
 ; itself on a write it could not make) leaves the machine as it was: the old files,
 ; the driver and the program back; after a first install, no folder of ours.
 Function .onInstFailed
-  !insertmacro ZEPH_WRITTEN_FILES ZEPH_PUT_BACK
-  ${If} $DriverRan = 1
-    Call InstallDriver
+  ${If} $Stopped < 2
+    !insertmacro ZEPH_WRITTEN_FILES ZEPH_PUT_BACK
+    ${IfThen} $DriverRan = 1 ${|} Call InstallDriver ${|}
   ${EndIf}
   Call StartAgain
   RMDir "$INSTDIR\${SIM_DIR}"
