@@ -265,7 +265,7 @@ Function JudgeFolder
   ${ElseIf} $R3 = 0x20000003
     StrCpy $R3 "users who are not administrators may change it, or a folder above it"
   ${ElseIf} $R3 = 0x20000004
-    StrCpy $R3 "it already holds files or folders"
+    StrCpy $R3 "it already holds files or folders, perhaps someone else's"
   ${ElseIf} $R3 = 0x20000005
     StrCpy $R3 "it is not a folder on a local drive"
   ${Else}
