@@ -255,7 +255,7 @@ FunctionEnd
 ; anything changed) with a message naming it and why.
 Function JudgeFolder
   StrCpy $R3 ${ERROR_FILE_NOT_FOUND} ; should the judge not run at all
-  ExecWait '"$PLUGINSDIR\zephfolder.exe" $R1 "$R0"' $R3
+  ExecWait '"$PLUGINSDIR\zephfolder.exe" $R1 "$R0"$OurFiles' $R3
   ${If} $R3 = 0
     Return
   ${ElseIf} $R3 = 0x20000001
@@ -265,7 +265,7 @@ Function JudgeFolder
   ${ElseIf} $R3 = 0x20000003
     StrCpy $R3 "users who are not administrators may change it, or a folder above it"
   ${ElseIf} $R3 = 0x20000004
-    StrCpy $R3 "it already holds files or folders, perhaps someone else's"
+    StrCpy $R3 "it already holds files or folders that are not ${PRODUCT}'s, perhaps someone else's"
   ${ElseIf} $R3 = 0x20000005
     StrCpy $R3 "it is not a folder on a local drive"
   ${Else}

@@ -71,6 +71,7 @@ Var Stopped        ; 1 once the program and the driver were stopped for the file
 Var DriverRan      ; 1 when the driver ran before Setup stopped it
 Var ComponentsText
 Var Left           ; the files left for Windows to replace or remove at the restart, one a line
+Var OurFiles       ; a first install's folder may hold these (quoted full paths), left by an uninstall
 
 !include files.nsh
 
@@ -134,6 +135,9 @@ Windows removes them when it restarts:$Left"
   !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "PortIO.dll" "${PORTIO_SIM}"
   !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.exe" "${PAD}"
   !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.com" "${PAD_CONSOLE}"
+!macroend
+!macro ZEPH_OUR_FILE dir name source
+  StrCpy $OurFiles '$OurFiles "${dir}\${name}"'
 !macroend
 !macro ZEPH_OUR_FILES DO
   !insertmacro ZEPH_PROGRAM_FILES ${DO}
@@ -382,13 +386,16 @@ Please use the 64-bit setup of ${PRODUCT}." /SD IDOK
   ${IfNot} ${Errors}
     !insertmacro UnselectSection ${SecPad}
   ${EndIf}
-  ; Refused before anything changes; a first install's folder must be new or empty.
+  ; Refused before anything changes; a first install's folder must be new, or hold
+  ; nothing but files of ours that an uninstall left for the restart to remove.
   InitPluginsDir
   File "/oname=$PLUGINSDIR\zephfolder.exe" "${FOLDER_JUDGE}"
   StrCpy $R1 new
   ${IfThen} $Upgrade = 1 ${|} StrCpy $R1 judge ${|}
   StrCpy $R0 $INSTDIR
+  !insertmacro ZEPH_OUR_FILES ZEPH_OUR_FILE
   Call JudgeFolder
+  StrCpy $OurFiles ""
 FunctionEnd
 
 Function FinishRun

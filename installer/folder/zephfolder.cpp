@@ -1,7 +1,11 @@
 // zephfolder.exe: the setup's judge of the folder it installs in, run from the
 // setup's own temporary folder before it changes anything.
 //   zephfolder judge FOLDER   the folder and every folder above it pass the rule
-//   zephfolder new FOLDER     so, and the folder is missing or empty (a first install)
+//   zephfolder new FOLDER [OURS...]
+//                             so, and the folder is missing or holds nothing but
+//                             OURS, the full paths of the files a setup installs
+//                             (a first install after an uninstall whose held files
+//                             wait for the restart)
 //   zephfolder make FOLDER    so, and the missing folders are made, each created
 //                             with its permissions in the same call
 // Exit code: 0 when it passes (and is made); a refusal below; else the Windows
@@ -25,7 +29,7 @@ enum Refusal : DWORD {
   kLinkFound = 0x20000001,  // the folder or one above it is a link
   kNotAdminOwned,           // owned by someone who is not an administrator
   kUsersMayChange,          // ordinary users may change it, or take one above it
-  kNotEmpty,                // a first install's folder already holds something
+  kNotEmpty,                // a first install's folder holds something not ours
   kNotLocalFolder,          // not a folder on a local drive (a file, a share)
 };
 
@@ -94,18 +98,32 @@ DWORD Refusal(zeph::FolderVerdict verdict) {
   }
 }
 
-bool Empty(const std::string& folder) {
+// Whether the folder holds only files named in ours, and folders on their way;
+// a link is never ours, whatever its name.
+bool OnlyOurs(const std::string& folder, const std::vector<std::string>& ours) {
   WIN32_FIND_DATAA found;
   HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-  bool empty = true;
-  for (BOOL more = find != INVALID_HANDLE_VALUE; more && empty; more = FindNextFileA(find, &found)) {
-    empty = !strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..");
+  bool only = true;
+  for (BOOL more = find != INVALID_HANDLE_VALUE; more && only; more = FindNextFileA(find, &found)) {
+    if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
+    const std::string path = folder + "\\" + found.cFileName;
+    only = false;
+    for (const std::string& our : ours) {
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) break;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        only = !lstrcmpiA(our.substr(0, path.size() + 1).c_str(), (path + "\\").c_str());
+      } else {
+        only = !lstrcmpiA(our.c_str(), path.c_str());
+      }
+      if (only) break;
+    }
+    if (only && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) only = OnlyOurs(path, ours);
   }
   if (find != INVALID_HANDLE_VALUE) FindClose(find);
-  return empty;
+  return only;
 }
 
-DWORD Run(const std::string& mode, std::string folder) {
+DWORD Run(const std::string& mode, std::string folder, const std::vector<std::string>& ours) {
   while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
   if (folder.size() < 3 || folder[1] != ':' || folder[2] != '\\' ||
       GetDriveTypeA(folder.substr(0, 3).c_str()) != DRIVE_FIXED) {
@@ -129,7 +147,7 @@ DWORD Run(const std::string& mode, std::string folder) {
     if (!ReadFacts(f, attributes, facts.back())) return GetLastError();
   }
   if (const DWORD refused = Refusal(zeph::JudgeFolders(facts, missing.empty()))) return refused;
-  if (mode == "new" && missing.empty() && !Empty(folder)) return kNotEmpty;
+  if (mode == "new" && missing.empty() && !OnlyOurs(folder, ours)) return kNotEmpty;
   if (mode != "make") return 0;
   SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, FALSE};
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kFolderSddl, SDDL_REVISION_1, &sa.lpSecurityDescriptor,
@@ -149,6 +167,6 @@ DWORD Run(const std::string& mode, std::string folder) {
 
 // A window program, so that the setup shows no console while it runs.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  if (__argc != 3) return ERROR_BAD_ARGUMENTS;
-  return static_cast<int>(Run(__argv[1], __argv[2]));
+  if (__argc < 3) return ERROR_BAD_ARGUMENTS;
+  return static_cast<int>(Run(__argv[1], __argv[2], std::vector<std::string>(__argv + 3, __argv + __argc)));
 }
