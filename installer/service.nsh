@@ -103,20 +103,24 @@ Function ${un}ClosePads
 FunctionEnd
 
 ; Stops the driver service if it runs and waits up to 5 s for it to stop; with $0 = 1
-; also deletes the service. Out: nothing.
+; also deletes the service. Out: $0 = 1 when it was running, else 0.
 Function ${un}StopDriver
   Push $1
   Push $2
   Push $3
   Push $4
   Push $5
+  Push $6
+  StrCpy $6 0
   System::Call 'advapi32::OpenSCManager(p 0, p 0, i ${SC_MANAGER_ALL_ACCESS}) p .r1'
   ${If} $1 P<> 0
     System::Call 'advapi32::OpenService(p r1, t "${ZEPH_SERVICE}", i ${SERVICE_ALL_ACCESS}) p .r2'
     ${If} $2 P<> 0
       System::Alloc 28 ; SERVICE_STATUS
       Pop $3
-      System::Call 'advapi32::ControlService(p r2, i ${SERVICE_CONTROL_STOP}, p r3)'
+      ; Refused (ERROR_SERVICE_NOT_ACTIVE) unless it runs.
+      System::Call 'advapi32::ControlService(p r2, i ${SERVICE_CONTROL_STOP}, p r3) i .r4'
+      StrCpy $6 $4
       ${For} $4 1 50
         System::Call 'advapi32::QueryServiceStatus(p r2, p r3)'
         System::Call '*$3(i, i .r5)'
@@ -134,6 +138,9 @@ Function ${un}StopDriver
     ${EndIf}
     System::Call 'advapi32::CloseServiceHandle(p r1)'
   ${EndIf}
+  StrCpy $0 0
+  ${IfThen} $6 <> 0 ${|} StrCpy $0 1 ${|}
+  Pop $6
   Pop $5
   Pop $4
   Pop $3

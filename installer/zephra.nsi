@@ -2,12 +2,12 @@
 ; (ARCH x86 or x64) and the files to pack:
 ;   VERSION OUTFILE PROGRAM PORTIO_HW DRIVER PORTIO_SIM PAD PAD_CONSOLE ICON WIZARD
 ;
-; Silent use: setup.exe /S [/NOAUTOSTART] [/NOPAD] [/D=folder]; uninstall.exe /S.
-; Over an installed copy the setup keeps its folder and ignores /D=.
+; Silent use: setup.exe /S [/NOAUTOSTART] [/NOPAD]; uninstall.exe /S. The folder
+; is fixed (see .onInit); /D= is ignored.
 ; Exit codes: 0 done, 1 cancelled, 2 refused (wrong Windows), 5 refused (no
-; administrator rights), 1603 failed (a file that could not be written or removed,
-; or a folder that cannot be kept from users), 3010 done but files that were in
-; use are replaced when Windows restarts. The uninstaller hands over to a copy of
+; administrator rights), 1603 failed and put back (a file that could not be written
+; or removed, or a folder refused before anything changed), 3010 done but files
+; that were in use are replaced when Windows restarts. The uninstaller hands over to a copy of
 ; itself and returns at once; a copy of it run as "uninstall.exe /S _?=folder"
 ; returns its exit code, with the same meanings.
 
@@ -67,8 +67,11 @@ VIAddVersionKey /LANG=1033 LegalCopyright "Copyright (C) ${PUBLISHER}"
 
 Var RestartProgram ; the program file that ran before Setup stopped it
 Var Upgrade        ; 1 over an installed copy, whose folder it keeps
+Var Stopped        ; 1 once the program and the driver were stopped for the files to move, 2 once they moved
+Var DriverRan      ; 1 when the driver ran before Setup stopped it
 Var ComponentsText
 Var Left           ; the files left for Windows to replace or remove at the restart, one a line
+Var OurFiles       ; a first install's folder may hold these (quoted full paths), left by an uninstall
 
 !include files.nsh
 
@@ -86,8 +89,6 @@ ${PRODUCT} again afterwards. Your button settings are kept."
 !insertmacro MUI_PAGE_WELCOME
 !define MUI_COMPONENTSPAGE_TEXT_TOP "$ComponentsText"
 !insertmacro MUI_PAGE_COMPONENTS
-!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipFolderOnUpgrade
-!insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
@@ -117,61 +118,80 @@ Windows removes them when it restarts:$Left"
 !insertmacro ZEPH_FUNCTIONS ""
 !insertmacro ZEPH_FUNCTIONS "un."
 
-; Our files, each as: folder, name. The size in Add/Remove Programs and the
-; uninstaller go by this list, never by what else a folder holds.
-!macro ZEPH_OUR_FILES DO
-  !insertmacro ${DO} "$INSTDIR" "zephkeys.exe"
-  !insertmacro ${DO} "$INSTDIR" "PortIO.dll"
-  !insertmacro ${DO} "$INSTDIR" "zephpad.exe"
-  !insertmacro ${DO} "$INSTDIR" "zephpad.com"
-  !insertmacro ${DO} "$INSTDIR" "uninstall.exe"
-  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephkeys.exe"
-  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "PortIO.dll"
-  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.exe"
-  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.com"
-  !insertmacro ${DO} "${DRIVER_DIR}" "zephio.sys"
+; Our files, each as: folder, name, what is packed for it. The size in Add/Remove
+; Programs and the uninstaller go by this list, never by what else a folder holds.
+!macro ZEPH_PROGRAM_FILES DO
+  !insertmacro ${DO} "$INSTDIR" "zephkeys.exe" "${PROGRAM}"
+  !insertmacro ${DO} "$INSTDIR" "PortIO.dll" "${PORTIO_HW}"
+  ; Beside the hardware library the pad's "show" tells whether this notebook
+  ; reports its buttons where the program reads them; zephpad.com is what a
+  ; command prompt runs for "zephpad", and waits for.
+  !insertmacro ${DO} "$INSTDIR" "zephpad.exe" "${PAD}"
+  !insertmacro ${DO} "$INSTDIR" "zephpad.com" "${PAD_CONSOLE}"
+  !insertmacro ${DO} "${DRIVER_DIR}" "zephio.sys" "${DRIVER}"
 !macroend
 !macro ZEPH_PAD_FILES DO
-  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephkeys.exe"
-  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "PortIO.dll"
-  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.exe"
-  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.com"
+  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephkeys.exe" "${PROGRAM}"
+  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "PortIO.dll" "${PORTIO_SIM}"
+  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.exe" "${PAD}"
+  !insertmacro ${DO} "$INSTDIR\${SIM_DIR}" "zephpad.com" "${PAD_CONSOLE}"
+!macroend
+!macro ZEPH_OUR_FILE dir name source
+  StrCpy $OurFiles '$OurFiles "${dir}\${name}"'
+!macroend
+!macro ZEPH_OUR_FILES DO
+  !insertmacro ZEPH_PROGRAM_FILES ${DO}
+  !insertmacro ${DO} "$INSTDIR" "uninstall.exe" ""
+  !insertmacro ZEPH_PAD_FILES ${DO}
+!macroend
+; What this setup writes: the program's files, the uninstaller, the pad's when chosen.
+!macro ZEPH_WRITTEN_FILES DO
+  !insertmacro ZEPH_PROGRAM_FILES ${DO}
+  !insertmacro ${DO} "$INSTDIR" "uninstall.exe" ""
+  ${If} ${SectionIsSelected} ${SecPad}
+    !insertmacro ZEPH_PAD_FILES ${DO}
+  ${EndIf}
 !macroend
 !define LINK_PROGRAM "${PRODUCT}.lnk"
 !define LINK_UNINSTALL "Uninstall ${PRODUCT}.lnk"
 !define LINK_PAD "Launch-button pad.lnk"
 !define LINK_SIMULATED "${PRODUCT} (simulated buttons).lnk"
 
-; Puts a packed file in place. One that another program still has open is unpacked
-; beside it and takes its place when Windows restarts; any other failure stops the
-; setup. A clean write also forgets such a copy left by an earlier setup.
-!macro ZEPH_FILE dir name source
-  SetOutPath "${dir}"
+; Writes a packed file beside its place (see Stage); the uninstaller is written
+; into the setup's temporary folder before the files.
+!macro ZEPH_STAGE dir name source
   StrCpy $R0 "${dir}\${name}"
-  Call DropReplacement
+  StrCpy $R2 "$PLUGINSDIR\${name}"
   ClearErrors
-  File "/oname=${name}" "${source}"
-  ${If} ${Errors}
-    Call InUse
-    ${IfThen} $R1 <> 1 ${|} Call CouldNot ${|}
-    ClearErrors
-    File "/oname=${name}.new" "${source}"
-    Call ReplaceAtRestart
-  ${EndIf}
+  !if "${source}" != ""
+    File "/oname=$R2" "${source}"
+  !endif
+  Call Stage
 !macroend
-
-; Removes one of our files (see RemoveFile).
-!macro ZEPH_REMOVE dir name
+; Calls a function of files.nsh for one of our files.
+!macro ZEPH_CALL FUNCTION dir name source
   StrCpy $R0 "${dir}\${name}"
+  Call ${FUNCTION}
+!macroend
+!macro ZEPH_PUT dir name source
+  !insertmacro ZEPH_CALL PutInPlace "${dir}" "${name}" ""
+!macroend
+!macro ZEPH_SETTLE dir name source
+  !insertmacro ZEPH_CALL Settle "${dir}" "${name}" ""
+!macroend
+!macro ZEPH_PUT_BACK dir name source
+  !insertmacro ZEPH_CALL PutBack "${dir}" "${name}" ""
+!macroend
+!macro ZEPH_REMOVE dir name source
 !ifdef __UNINSTALL__
-  Call un.RemoveFile
+  !insertmacro ZEPH_CALL un.RemoveFile "${dir}" "${name}" ""
 !else
-  Call RemoveFile
+  !insertmacro ZEPH_CALL RemoveFile "${dir}" "${name}" ""
 !endif
 !macroend
 
 ; Adds the size of one of our files, when it is there, to $R9 (bytes).
-!macro ZEPH_ADD_SIZE dir name
+!macro ZEPH_ADD_SIZE dir name source
   ClearErrors
   FileOpen $R8 "${dir}\${name}" r
   ${IfNot} ${Errors}
@@ -181,27 +201,44 @@ Windows removes them when it restarts:$Left"
   ${EndIf}
 !macroend
 
+; The components; the work is done by the section after them, which reads the choices.
 Section "${PRODUCT}" SecProgram
   SectionIn RO
+SectionEnd
+Section "Start at logon" SecAutostart
+SectionEnd
+Section "Launch-button pad" SecPad
+SectionEnd
+
+Section "-Install"
+  SetOverwrite try
+  ; First all that can fail without stopping anything: the folders (judged again as
+  ; they are made) and every new file beside its place.
+  StrCpy $Stopped 0
+  StrCpy $R1 make
+  StrCpy $R0 "$INSTDIR"
+  Call JudgeFolder
+  ${If} ${SectionIsSelected} ${SecPad}
+    StrCpy $R0 "$INSTDIR\${SIM_DIR}"
+    Call JudgeFolder
+  ${EndIf}
+  WriteUninstaller "$PLUGINSDIR\uninstall.exe"
+  !insertmacro ZEPH_WRITTEN_FILES ZEPH_STAGE
+
   Call StopProgram
   StrCpy $RestartProgram $0
   Call ClosePads
   StrCpy $0 0
   Call StopDriver
-
-  StrCpy $R0 $INSTDIR
-  Call SecureFolder
-  SetOverwrite try
-  !insertmacro ZEPH_FILE "$INSTDIR" "zephkeys.exe" "${PROGRAM}"
-  !insertmacro ZEPH_FILE "$INSTDIR" "PortIO.dll" "${PORTIO_HW}"
-  ; Beside the hardware library the pad's "show" tells whether this notebook
-  ; reports its buttons where the program reads them; zephpad.com is what a
-  ; command prompt runs for "zephpad", and waits for.
-  !insertmacro ZEPH_FILE "$INSTDIR" "zephpad.exe" "${PAD}"
-  !insertmacro ZEPH_FILE "$INSTDIR" "zephpad.com" "${PAD_CONSOLE}"
-  !insertmacro ZEPH_FILE "${DRIVER_DIR}" "zephio.sys" "${DRIVER}"
-  SetOutPath "$INSTDIR"
-  WriteUninstaller "$INSTDIR\uninstall.exe"
+  StrCpy $DriverRan $0
+  StrCpy $Stopped 1
+  !insertmacro ZEPH_WRITTEN_FILES ZEPH_PUT
+  !insertmacro ZEPH_WRITTEN_FILES ZEPH_SETTLE
+  StrCpy $Stopped 2 ; all in place, the old copies gone: nothing left to put back
+  StrCpy $R0 "$INSTDIR"
+  Call DropPending
+  StrCpy $R0 "$INSTDIR\${SIM_DIR}"
+  Call DropPending
   ; Earlier versions ran the driver from the program's folder.
   Delete "$INSTDIR\zephio.sys"
 
@@ -218,11 +255,24 @@ $\r$\n$\r$\nThe launch-button pad in the Start menu works without it." /SD IDOK
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${LINK_PROGRAM}" "$INSTDIR\zephkeys.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${LINK_UNINSTALL}" "$INSTDIR\uninstall.exe"
+  ${If} ${SectionIsSelected} ${SecPad}
+    CreateShortcut "$SMPROGRAMS\${PRODUCT}\${LINK_PAD}" "$INSTDIR\${SIM_DIR}\zephpad.exe"
+    CreateShortcut "$SMPROGRAMS\${PRODUCT}\${LINK_SIMULATED}" "$INSTDIR\${SIM_DIR}\zephkeys.exe"
+  ${Else}
+    ; An upgrade that leaves the pad out takes the earlier one away, and only our files.
+    !insertmacro ZEPH_PAD_FILES ZEPH_REMOVE
+    Delete "$SMPROGRAMS\${PRODUCT}\${LINK_PAD}"
+    Delete "$SMPROGRAMS\${PRODUCT}\${LINK_SIMULATED}"
+    RMDir "$INSTDIR\${SIM_DIR}"
+  ${EndIf}
 
-  ; Start at logon is its own choice below, for the machine; earlier versions kept
-  ; it in the installing user's own Run key.
+  ; Start at logon is for the machine, for every user of it: each still has button
+  ; settings of their own. Earlier versions kept it in the installing user's own Run key.
   DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
   DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
+  ${If} ${SectionIsSelected} ${SecAutostart}
+    WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\zephkeys.exe"'
+  ${EndIf}
 
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
@@ -233,58 +283,47 @@ $\r$\n$\r$\nThe launch-button pad in the Start menu works without it." /SD IDOK
   WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
-SectionEnd
-
-Section "Start at logon" SecAutostart
-  ; For every user of the machine: each still has button settings of their own.
-  WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\zephkeys.exe"'
-SectionEnd
-
-Section "Launch-button pad" SecPad
-  ; Its own folder may be older than the program's (a folder chosen with /D=).
-  StrCpy $R0 "$INSTDIR\${SIM_DIR}"
-  Call SecureFolder
-  SetOverwrite try
-  !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "zephkeys.exe" "${PROGRAM}"
-  !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "PortIO.dll" "${PORTIO_SIM}"
-  !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "zephpad.exe" "${PAD}"
-  !insertmacro ZEPH_FILE "$INSTDIR\${SIM_DIR}" "zephpad.com" "${PAD_CONSOLE}"
-  SetShellVarContext all
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${LINK_PAD}" "$INSTDIR\${SIM_DIR}\zephpad.exe"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${LINK_SIMULATED}" "$INSTDIR\${SIM_DIR}\zephkeys.exe"
-SectionEnd
-
-Section "-Done"
-  ; An upgrade that leaves the pad out takes the earlier one away, and only our files.
-  ${IfNot} ${SectionIsSelected} ${SecPad}
-    !insertmacro ZEPH_PAD_FILES ZEPH_REMOVE
-    SetShellVarContext all
-    Delete "$SMPROGRAMS\${PRODUCT}\${LINK_PAD}"
-    Delete "$SMPROGRAMS\${PRODUCT}\${LINK_SIMULATED}"
-    RMDir "$INSTDIR\${SIM_DIR}"
-  ${EndIf}
-
   StrCpy $R9 0
   !insertmacro ZEPH_OUR_FILES ZEPH_ADD_SIZE
   IntOp $R9 $R9 + 1023
   IntOp $R9 $R9 / 1024
   WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $R9
 
-  ; What ran before runs again: the copy this setup installed in its place.
-  ${If} $RestartProgram != ""
-    ${If} $RestartProgram == "$INSTDIR\${SIM_DIR}\zephkeys.exe"
-    ${AndIf} ${SectionIsSelected} ${SecPad}
-      StrCpy $0 "$INSTDIR\${SIM_DIR}\zephkeys.exe"
-    ${Else}
-      StrCpy $0 "$INSTDIR\zephkeys.exe"
-    ${EndIf}
-    Call StartProgram
-  ${EndIf}
+  Call StartAgain
   ${If} $Left != ""
     SetRebootFlag true
     SetErrorLevel 3010
   ${EndIf}
 SectionEnd
+
+; What ran before runs again: the copy this setup installed in its place, or after a
+; setup that could not finish, the old one put back. Out: nothing.
+Function StartAgain
+  ${If} $RestartProgram != ""
+    ${If} $RestartProgram == "$INSTDIR\${SIM_DIR}\zephkeys.exe"
+    ${AndIf} ${FileExists} $RestartProgram
+      StrCpy $0 $RestartProgram
+    ${Else}
+      StrCpy $0 "$INSTDIR\zephkeys.exe"
+    ${EndIf}
+    Call StartProgram
+  ${EndIf}
+FunctionEnd
+
+; A setup that could not finish (stopped by CouldNot or JudgeFolder, or by NSIS
+; itself on a write it could not make) leaves the machine as it was: the old files,
+; the driver and the program back; after a first install, no folder of ours.
+Function .onInstFailed
+  ${If} $Stopped < 2
+    !insertmacro ZEPH_WRITTEN_FILES ZEPH_PUT_BACK
+    ${IfThen} $DriverRan = 1 ${|} Call InstallDriver ${|}
+  ${EndIf}
+  Call StartAgain
+  RMDir "$INSTDIR\${SIM_DIR}"
+  RMDir "$INSTDIR"
+  RMDir "${PUBLISHER_DIR}"
+  SetErrorLevel ${ZEPH_EXIT_FAILED}
+FunctionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "The tray program, its port library and its port driver."
@@ -315,8 +354,11 @@ Please use the 64-bit setup of ${PRODUCT}." /SD IDOK
   ${EndIf}
 !endif
   !insertmacro ZEPH_ADMIN_ONLY "Setup"
-  StrCpy $ComponentsText "Choose what to install. Click Next to continue."
-  ; Over an installed copy: its folder (a /D= folder is ignored) and its choices.
+  ; One folder, which only administrators may change (not a /D= one): start at
+  ; logon runs the program from it for everyone. Over an installed copy: its
+  ; folder, when it passes the same rule, and its choices.
+  StrCpy $INSTDIR "${PUBLISHER_DIR}\Zephra Button"
+  StrCpy $ComponentsText "Setup installs ${PRODUCT} in $INSTDIR. Choose what to install, then click Install."
   StrCpy $Upgrade 0
   ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
   ${If} $0 != ""
@@ -344,12 +386,16 @@ Please use the 64-bit setup of ${PRODUCT}." /SD IDOK
   ${IfNot} ${Errors}
     !insertmacro UnselectSection ${SecPad}
   ${EndIf}
-FunctionEnd
-
-; An upgrade stays in the folder of the installed copy, whose entry, start at
-; logon and service point there.
-Function SkipFolderOnUpgrade
-  ${IfThen} $Upgrade = 1 ${|} Abort ${|}
+  ; Refused before anything changes; a first install's folder must be new, or hold
+  ; nothing but files of ours that an uninstall left for the restart to remove.
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\zephfolder.exe" "${FOLDER_JUDGE}"
+  StrCpy $R1 new
+  ${IfThen} $Upgrade = 1 ${|} StrCpy $R1 judge ${|}
+  StrCpy $R0 $INSTDIR
+  !insertmacro ZEPH_OUR_FILES ZEPH_OUR_FILE
+  Call JudgeFolder
+  StrCpy $OurFiles ""
 FunctionEnd
 
 Function FinishRun
@@ -363,6 +409,18 @@ FunctionEnd
 
 Function un.onInit
   !insertmacro ZEPH_ADMIN_ONLY "Uninstalling ${PRODUCT}"
+  ; It follows no link: a folder of ours that is one would point at someone else's files.
+  System::Call 'kernel32::GetFileAttributes(t "$INSTDIR") i .r1'
+  System::Call 'kernel32::GetFileAttributes(t "$INSTDIR\${SIM_DIR}") i .r2'
+  ${IfThen} $2 = -1 ${|} StrCpy $2 0 ${|}
+  IntOp $1 $1 | $2
+  IntOp $1 $1 & 0x400 ; FILE_ATTRIBUTE_REPARSE_POINT
+  ${If} $1 <> 0
+    MessageBox MB_OK|MB_ICONSTOP "$INSTDIR, or its ${SIM_DIR} folder, is a link to another place. \
+The uninstaller removes nothing through a link." /SD IDOK
+    SetErrorLevel ${ZEPH_EXIT_FAILED}
+    Quit
+  ${EndIf}
 FunctionEnd
 
 Section "Uninstall"

@@ -33,6 +33,7 @@ SHIPPED = [
     ("sim/zephpad.exe", ["xp-sp3"]),
     ("sim/zephpad.com", ["xp-sp3"]),
     ("sim/PortIO.dll", ["xp-sp3"]),
+    ("bin/zephfolder.exe", ["xp-sp3"]),
 ]
 
 

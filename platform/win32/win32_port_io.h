@@ -6,8 +6,8 @@
 
 namespace zeph {
 
-// Port I/O through PortIO.dll, loaded at run time from the program's folder or
-// the search path. Without the library (or its exports) every read is 0 and
+// Port I/O through PortIO.dll, loaded at run time from the program's folder (a
+// name with a folder: from there). Without the library (or its exports) every read is 0 and
 // writes go nowhere, so the program simply never sees a press.
 class Win32PortIO : public IPortIO {
  public:

@@ -121,30 +121,6 @@ std::string PendingAtRestart() {
   return lines;
 }
 
-// Whether ordinary users (everyone, users, the signed-in, the interactive) may
-// change what the folder holds.
-bool UsersMayChange(const std::string& dir) {
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
-  if (GetNamedSecurityInfoA(dir.c_str(), SE_FILE_OBJECT, what, nullptr, nullptr, &dacl, nullptr, &sd)) return true;
-  bool may = !dacl;  // none: anyone may do anything
-  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-    ACCESS_ALLOWED_ACE* ace = nullptr;
-    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) || ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
-    const DWORD change = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER |
-                         GENERIC_WRITE | GENERIC_ALL;
-    for (WELL_KNOWN_SID_TYPE user : {WinWorldSid, WinBuiltinUsersSid, WinAuthenticatedUserSid, WinInteractiveSid}) {
-      BYTE sid[SECURITY_MAX_SID_SIZE];
-      DWORD size = sizeof sid;
-      CreateWellKnownSid(user, nullptr, sid, &size);
-      may = may || ((ace->Mask & change) && EqualSid(sid, &ace->SidStart));
-    }
-  }
-  LocalFree(sd);
-  return may;
-}
-
 // The port driver service's state, 0 when there is no such service.
 DWORD DriverState() {
   SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
@@ -166,9 +142,8 @@ HANDLE ProcessOf(HWND hwnd) {
 }
 
 // What an install in dir leaves, with or without the pad and the start at logon;
-// or, with installed false, that only what is held or the user's is left.
-void ExpectInstalled(const std::string& dir, bool installed, bool pad, bool autostart, const std::string& held,
-                     bool keepsDir) {
+// or, with installed false, that nothing but what is held is left.
+void ExpectInstalled(const std::string& dir, bool installed, bool pad, bool autostart, const std::string& held) {
   size_t ours = Contents(dir + "\\uninstall.exe").size();
   char system[MAX_PATH] = "";
   GetSystemDirectoryA(system, MAX_PATH);
@@ -192,7 +167,7 @@ void ExpectInstalled(const std::string& dir, bool installed, bool pad, bool auto
     EXPECT_EQ(Exists(f.installed + ".new"), installed && f.installed == held) << f.installed;
   }
   EXPECT_EQ(Exists(dir + "\\uninstall.exe"), installed);
-  EXPECT_EQ(Exists(dir + "\\Simulator"), installed ? pad : Exists(dir + "\\Simulator\\notes.txt"));
+  EXPECT_EQ(Exists(dir + "\\Simulator"), installed && pad);
   // Start at logon for everyone on the machine, and no longer for the user alone.
   const struct { HKEY root; const char *key, *name; std::string value; } values[] = {
       {HKEY_LOCAL_MACHINE, kServiceKey, "Type", "1"},   // a kernel driver,
@@ -217,14 +192,26 @@ void ExpectInstalled(const std::string& dir, bool installed, bool pad, bool auto
     const bool there = Contents(menu + l.link).find(dir + l.target + '\0') != std::string::npos;
     EXPECT_EQ(there, installed && (pad || !l.ofPad)) << l.link;
   }
-  if (installed) {
-    EXPECT_FALSE(UsersMayChange(dir));
-    return;
-  }
+  if (installed) return;
   EXPECT_FALSE(Exists(menu));
   EXPECT_EQ(DriverState(), 0u);
-  EXPECT_EQ(Exists(dir), keepsDir);
-  EXPECT_EQ(Exists("C:\\Program Files\\Velmaris"), keepsDir && dir == kDir);
+}
+
+// A link in place of the folder, made as a user of the machine could: Wine makes
+// none itself, but shows a Unix symbolic link to a folder as one.
+// Its process cannot be waited for: the wait ends when done says so.
+void Unix(const std::string& command, const std::function<bool()>& done) {
+  CloseHandle(Start("Z:\\bin\\sh -c \"" + command + "\""));
+  EXPECT_TRUE(WaitUntil(done));
+}
+const std::string kUnixDir = "\\\"$WINEPREFIX/drive_c/Program Files/Velmaris/Zephra Button\\\"";
+
+// A file of ours mapped by another program meanwhile.
+HANDLE Map(const std::string& file) {
+  HANDLE f = CreateFileA(file.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE mapping = CreateFileMappingA(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  CloseHandle(f);
+  return mapping;
 }
 
 // One run of the setup or the uninstaller, and what it leaves.
@@ -234,67 +221,94 @@ struct Step {
   const char* options;     // the setup's
   const char* running;     // a program of ours in the folder started before ("" none)
   const char* held;        // a file of ours in the folder that another program holds open meanwhile
-  const char* blocker;     // a file of ours in the folder that a folder of that name replaces before
+  const char* blocker;     // a file (in the folder, or a full path) that a folder of that name replaces meanwhile
   bool earlierRun;         // an earlier version's start at logon in the user's Run key before
   DWORD exitCode;          // 5 (refused for want of administrator rights): run without them
   bool pad, autostart;     // installed afterwards
   const char* restarted;   // the program in the folder running afterwards ("" none)
+  HANDLE (*prepare)(const std::string& dir) = nullptr;  // what else is there meanwhile; its handle closed after
 };
 struct LifeCycle {
   const char* name;
   std::string dir;
-  std::vector<const char*> theirs;  // the user's files in the folder before the first install
   std::vector<Step> steps;
 };
+const std::string kPublisher = "C:\\Program Files\\Velmaris";
 
 const LifeCycle kLifeCycles[] = {
-    {"default_folder", kDir, {}, {
+    {"default_folder", kDir, {
         {"install: the user's start at logon moves to the machine", true, "", "", "", "", true, 0, true, true, ""},
         {"upgrade: the folder kept, /D= ignored; the simulator's copy runs again", true, "/D=C:\\Elsewhere",
          "\\Simulator\\zephkeys.exe", "", "", false, 0, true, true, "\\Simulator\\zephkeys.exe"},
         {"uninstall: program and pad end", false, "", "\\Simulator\\zephpad.exe", "", "", false, 0, false, false, ""}}},
-    {"choices_kept", kDir, {}, {
+    {"choices_kept", kDir, {
         {"install without start at logon and pad", true, "/NOAUTOSTART /NOPAD", "", "", "", false, 0, false, false, ""},
         // Last: the installed copy reads the real ports, which 64-bit Wine's driver host cannot.
         {"upgrade: choices kept", true, "", "\\zephkeys.exe", "", "", false, 0, false, false, "\\zephkeys.exe"},
         {"uninstall", false, "", "", "", "", false, 0, false, false, ""}}},
-    {"held_files", kDir, {}, {
+    {"held_files", kDir, {
         {"install without start at logon", true, "/NOAUTOSTART", "", "", "", false, 0, true, false, ""},
         {"upgrade: the pad closes; a held file waits for the restart; the user's start at logon kept", true, "",
          "\\Simulator\\zephpad.exe", "\\Simulator\\PortIO.dll", "", true, 3010, true, true, ""},
         {"a clean upgrade forgets the copy left for the restart", true, "", "", "", "", false, 0, true, true, ""},
-        {"uninstall, a file held", false, "", "", "\\PortIO.dll", "", false, 3010, false, false, ""}}},
-    {"own_folder", "C:\\Tools", {"\\readme.txt", "\\Simulator\\notes.txt"}, {
-        {"install into a folder of the user's", true, "/D=C:\\Tools", "", "", "", false, 0, true, true, ""},
-        {"uninstall: the user's files stay", false, "", "", "", "", false, 0, false, false, ""}}},
-    {"refused_write", kDir, {}, {
+        {"upgrade: a file another program maps is replaced all the same", true, "", "", "", "", false, 0, true, true, "",
+         [](const std::string& dir) { return Map(dir + "\\zephpad.exe"); }},
+        {"uninstall, a file held", false, "", "", "\\PortIO.dll", "", false, 3010, false,
+         false, ""},
+        {"an install before the restart forgets the uninstall's delete", true, "", "", "", "", false, 0, true, true, ""}}},
+    // Refused before anything changes: a folder of a user's making.
+    {"own_folder", kDir, {
+        {"a folder holding a user's file", true, "", "", "", "", false, 1603, false, false, "",
+         [](const std::string& dir) -> HANDLE {
+           CreateDirectoryA(kPublisher.c_str(), nullptr);
+           CreateDirectoryA(dir.c_str(), nullptr);
+           std::ofstream(dir + "\\readme.txt") << "mine";
+           return nullptr;
+         }},
+        {"a link", true, "", "", "", "", false, 1603, false, false, "",
+         [](const std::string& dir) -> HANDLE {
+           DeleteFileA((dir + "\\readme.txt").c_str());
+           RemoveDirectoryA(dir.c_str());
+           // To an empty folder that would pass but for the link.
+           Unix("mkdir -p $WINEPREFIX/drive_c/elsewhere && ln -s $WINEPREFIX/drive_c/elsewhere " + kUnixDir,
+                [&] { return Exists(dir); });
+           return nullptr;
+         }},
+        {"under a folder everyone may change", true, "", "", "", "", false, 1603, false, false, "",
+         [](const std::string& dir) -> HANDLE {
+           Unix("rm " + kUnixDir, [&] { return !Exists(dir); });
+           SetNamedSecurityInfoA(const_cast<char*>(kPublisher.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                 nullptr, nullptr, nullptr, nullptr);  // no DACL: anyone may do anything
+           return nullptr;
+         }}}},
+    {"refused_write", kDir, {
         {"install", true, "", "", "", "", false, 0, true, true, ""},
-        {"upgrade: the copy of a held file cannot be written", true, "", "", "\\Simulator\\PortIO.dll",
-         "\\Simulator\\PortIO.dll.new", false, 1603, true, true, ""},
-        {"upgrade: a file cannot be written", true, "", "", "", "\\zephpad.com", false, 1603, true, true, ""},
+        {"upgrade: a file cannot be written beside its place; the program and the driver go on", true, "",
+         "\\Simulator\\zephkeys.exe", "", "\\zephpad.com.new", false, 1603, true, true, "\\Simulator\\zephkeys.exe"},
+        {"upgrade: nor can the uninstaller", true, "", "", "", "\\uninstall.exe.new", false, 1603, true, true, ""},
         {"uninstall: a file cannot be removed", false, "", "", "", "\\zephpad.com", false, 1603, false, false, ""}}},
-    {"no_rights", kDir, {}, {
+    {"no_rights", kDir, {
         {"a setup without administrator rights", true, "", "", "", "", false, 5, false, false, ""},
+        {"a first install that cannot write the driver leaves nothing", true, "", "", "",
+         "C:\\windows\\system32\\drivers\\zephio.sys.new", false, 1603, false, false, ""},
         {"install", true, "", "", "", "", false, 0, true, true, ""},
         {"an uninstall without administrator rights", false, "", "", "", "", false, 5, true, true, ""}}},
 };
 
 class Installer : public ::testing::TestWithParam<LifeCycle> {};
 
+// A path in the folder, or a full one.
+std::string In(const std::string& dir, const char* path) {
+  return !*path || strchr(path, ':') ? path : dir + path;
+}
+
 TEST_P(Installer, LifeCycle) {
   const LifeCycle& c = GetParam();
   PutText(HKEY_CURRENT_USER, kSettingsKey, "S1", "C:\\my\\browser.exe");
-  for (const char* f : c.theirs) {  // in a folder everyone may change, as one made under C:\ may be
-    CreateDirectoryA(c.dir.c_str(), nullptr);
-    SetNamedSecurityInfoA(const_cast<char*>(c.dir.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                          nullptr, nullptr, nullptr);  // no DACL: anyone may do anything
-    ASSERT_TRUE(UsersMayChange(c.dir));
-    CreateDirectoryA((c.dir + "\\Simulator").c_str(), nullptr);
-    std::ofstream(c.dir + f, std::ios::binary) << f;
-  }
+  bool installed = false;
   for (const Step& s : c.steps) {
     SCOPED_TRACE(s.what);
-    const std::string held = *s.held ? c.dir + s.held : "", blocker = c.dir + s.blocker;
+    const std::string held = In(c.dir, s.held), blocker = In(c.dir, s.blocker);
     if (s.earlierRun) PutText(HKEY_CURRENT_USER, kRunKey, kRunName, "\"" + c.dir + "\\zephkeys.exe\"");
     if (*s.blocker) DeleteFileA(blocker.c_str());
     ASSERT_TRUE(!*s.blocker || CreateDirectoryA(blocker.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
@@ -305,6 +319,8 @@ TEST_P(Installer, LifeCycle) {
     }
     const HANDLE before[] = {ProcessOf(ProgramWindow()), ProcessOf(PadWindow())};
     const HANDLE hold = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE meanwhile = s.prepare ? s.prepare(c.dir) : nullptr;
+    const bool folders[] = {Exists(c.dir), Exists(kPublisher)};
     // The uninstaller as it hands over to a copy of itself, whose end this waits for.
     const std::string copy = Env("TEMP") + "\\zeph-uninstall.exe";
     ASSERT_TRUE(s.setup || CopyFileA((c.dir + "\\uninstall.exe").c_str(), copy.c_str(), FALSE));
@@ -312,8 +328,17 @@ TEST_P(Installer, LifeCycle) {
     const HANDLE run = Start(s.setup ? setup : "\"" + copy + "\" /S _?=" + c.dir, s.exitCode == 5);
     EXPECT_EQ(End(run), s.exitCode);
     if (hold != INVALID_HANDLE_VALUE) CloseHandle(hold);
+    if (meanwhile) CloseHandle(meanwhile);
+    if (*s.blocker) RemoveDirectoryA(blocker.c_str());
 
-    for (HANDLE p : before) EXPECT_EQ(p ? End(p) : 0u, 0u);  // ended by its own Exit or Close
+    // Ended by its own Exit or Close; a setup that stopped ended nothing.
+    const bool done = s.exitCode == 0 || s.exitCode == 3010, ends = done || !s.setup;
+    for (HANDLE p : before) {
+      if (p) {
+        EXPECT_EQ(ends ? End(p) : WaitForSingleObject(p, 0), ends ? 0u : WAIT_TIMEOUT);
+      }
+      if (p && !ends) CloseHandle(p);
+    }
     if (*s.restarted) {
       ASSERT_TRUE(WaitUntil(ProgramWindow));
       HANDLE process = ProcessOf(ProgramWindow());
@@ -324,18 +349,19 @@ TEST_P(Installer, LifeCycle) {
       EXPECT_STRCASEEQ(image, (c.dir + s.restarted).c_str());
     }
     const std::string nt = Lower("\\??\\" + held);
-    const std::string pending =
-        s.setup ? nt + ".new -> !" + nt + "\n" : nt + " -> \n" + Lower("\\??\\" + c.dir) + "\\ -> \n";
-    EXPECT_EQ(PendingAtRestart(), held.empty() || s.exitCode == 1603 ? "" : pending);
+    const bool left = !held.empty() && held.find(c.dir) == 0;  // by an uninstall, for the restart
+    const std::string pending = s.setup ? nt + ".new -> !" + nt + "\n"
+                                        : nt + " -> \n" + (left ? Lower("\\??\\" + c.dir + "\\ -> \n") : "");
+    EXPECT_EQ(PendingAtRestart(), held.empty() || !done ? "" : pending);
     EXPECT_EQ(RegValue(HKEY_CURRENT_USER, kSettingsKey, "S1"), "C:\\my\\browser.exe");
-    for (const char* f : c.theirs) EXPECT_EQ(Contents(c.dir + f), f);
-    if (s.exitCode != 1603) {
-      const bool installed = s.setup == (s.exitCode != 5);
-      ExpectInstalled(c.dir, installed, s.pad, s.autostart, held, !held.empty() || !c.theirs.empty());
-      // The installed copy reads the real ports, at which 64-bit Wine's driver host dies.
-      const bool hardware = std::string(s.restarted) == "\\zephkeys.exe";
-      EXPECT_TRUE(!installed || hardware || DriverState() == SERVICE_RUNNING);
-    }
+    if (!s.setup && !done) continue;  // an uninstall that stopped half-way
+    installed = done ? s.setup : installed;
+    ExpectInstalled(c.dir, installed, s.pad, s.autostart, held);
+    // The installed copy reads the real ports, at which 64-bit Wine's driver host dies.
+    const bool hardware = std::string(s.restarted) == "\\zephkeys.exe";
+    EXPECT_TRUE(!installed || hardware || DriverState() == SERVICE_RUNNING);
+    EXPECT_EQ(Exists(c.dir), installed || (done ? left : folders[0]));
+    EXPECT_EQ(Exists(kPublisher), installed || (done ? left : folders[1]));
   }
 }
 
