@@ -1,6 +1,7 @@
 #include "dialogs/properties_dlg.h"
 
 #include "dialogs/address_input_dlg.h"
+#include "framework/accessible.h"
 #include "framework/file_dialog.h"
 #include "platform/command_line.h"
 
@@ -42,6 +43,8 @@ BOOL CPropertiesDlg::OnInitDialog() {
     const char* fallback = SlotStore::DefaultText(row.slot);
     if (fallback && m_slots.Current(row.slot).empty()) m_slots.SetCurrent(row.slot, fallback);
     if (!m_slots.Current(row.slot).empty()) Show(*row.field, m_slots.Current(row.slot));
+    // No label precedes a field: a screen reader would read its text as its name.
+    SetAccessibleName(row.field->GetSafeHwnd(), m_slots.Name(row.slot));
   }
   return TRUE;
 }
