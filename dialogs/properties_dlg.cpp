@@ -82,6 +82,9 @@ void CPropertiesDlg::OnClickS4() { Browse(kSlotMailer, m_editS4, "OutLook.exe");
 void CPropertiesDlg::OnClickCancel() { EndDialog(IDCANCEL); }
 
 void CPropertiesDlg::OnClickApply() {
+  // Disabled with the focus on it, Apply would keep the keyboard on a window
+  // that takes no keys: Escape, Tab and the rest would stop working.
+  if (GetFocus() == m_btnApply.GetSafeHwnd()) SendMessageA(GetSafeHwnd(), WM_NEXTDLGCTL, 0, FALSE);
   m_btnApply.EnableWindow(FALSE);
   m_slots.SaveAll();
 }
