@@ -96,25 +96,26 @@ TEST_F(Zephkeys, EachButtonOnBothChipsetsStartsItsCommandLineOrReportsAMissingPr
 
 // Another program changes the key while the program runs: a value changed
 // between ticks is what the next press starts; the key deleted is back with
-// its defaults before the next press; the key renamed away with its parent and
-// made anew with one value is the one followed, filled up with the defaults.
+// its defaults before the next press; the key renamed away and made anew with
+// one value is the one followed, filled up with the defaults.
 TEST_F(Zephkeys, PressesFollowTheKeyAsOtherProgramsChangeIt) {
   const std::string browser = "C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE", one = "C:\\one.exe", two = "C:\\two.exe";
   ASSERT_TRUE(InstallMarker(browser) && InstallMarker(one) && InstallMarker(two));
   ASSERT_TRUE(Ready(Start()));
   const auto renameAway = [] {
-    HKEY software = nullptr;
-    RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_ALL_ACCESS, &software);
+    HKEY parent = nullptr;
+    RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Velmaris", 0, KEY_ALL_ACCESS, &parent);
     using Rename = LONG(WINAPI*)(HKEY, LPCWSTR, LPCWSTR);
     const auto rename = reinterpret_cast<Rename>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegRenameKey")));
-    EXPECT_EQ(rename ? rename(software, L"Velmaris", L"Velmaris.old") : -1, 0);
-    RegCloseKey(software);
+    EXPECT_EQ(rename ? rename(parent, L"Zephbox", L"Zephbox.old") : -1, 0);
+    RegCloseKey(parent);
   };
+  // Buttons 2 and 3 start S4's program and S2's address.
   const struct { const char* what; std::function<void()> change; int button; std::string started; } rows[] = {
-      {"changed", [&] { PutSlot("S4", one); }, 4, one},
-      {"deleted", [] { RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath); }, 2, "\"" + browser + "\" " + kDefaultAddress},
-      {"renamed", [&] { renameAway(), PutSlot("S4", two); }, 4, two},
+      {"changed", [&] { PutSlot("S4", one); }, 2, one},
+      {"deleted", [] { RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath); }, 3, "\"" + browser + "\" " + kDefaultAddress},
+      {"renamed", [&] { renameAway(), PutSlot("S4", two); }, 2, two},
   };
   for (const auto& row : rows) {
     DeleteFileA(kMarkerLog);
@@ -124,8 +125,7 @@ TEST_F(Zephkeys, PressesFollowTheKeyAsOtherProgramsChangeIt) {
     EXPECT_TRUE(WaitUntil([] { return StoredSlot("S1") == kDefaultBrowser && StoredSlot("S2") == kDefaultAddress; },
                           std::string("the defaults back after the key was ") + row.what));
   }
-  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Velmaris.old\\Zephbox");
-  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Velmaris.old");
+  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Velmaris\\Zephbox.old");
 }
 
 HWND ShownMenu() {
