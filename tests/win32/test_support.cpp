@@ -115,50 +115,38 @@ std::string Pad(const std::string& args) {
   return out;
 }
 
-namespace {
-void Send(std::vector<INPUT> in) { SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)); }
-INPUT KeyInput(UINT vk, bool up) {
-  INPUT in = {};
-  in.type = INPUT_KEYBOARD;
-  in.ki.wVk = static_cast<WORD>(vk);
-  in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
-  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-  return in;
-}
-// The left button's event at a point on screen, given as the fraction of the
-// screen that the system turns back into that pixel however it rounds.
-INPUT MouseInput(POINT at, DWORD button) {
-  INPUT in = {};
-  in.type = INPUT_MOUSE;
-  in.mi.dx = MulDiv(at.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 16384 / GetSystemMetrics(SM_CXSCREEN);
-  in.mi.dy = MulDiv(at.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 16384 / GetSystemMetrics(SM_CYSCREEN);
-  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button;
-  return in;
-}
-}  // namespace
-
 void Key(UINT vk, UINT modifier) {
-  if (modifier) Send({KeyInput(modifier, false), KeyInput(vk, false), KeyInput(vk, true), KeyInput(modifier, true)});
-  else Send({KeyInput(vk, false), KeyInput(vk, true)});
+  if (modifier) keybd_event(static_cast<BYTE>(modifier), 0, 0, 0);
+  keybd_event(static_cast<BYTE>(vk), 0, 0, 0);
+  keybd_event(static_cast<BYTE>(vk), 0, KEYEVENTF_KEYUP, 0);
+  if (modifier) keybd_event(static_cast<BYTE>(modifier), 0, KEYEVENTF_KEYUP, 0);
 }
 
 void Type(const std::string& text) {
-  for (char ch : text) {
-    const SHORT key = VkKeyScanA(ch);
-    Key(LOBYTE(key), (HIBYTE(key) & 1) ? VK_SHIFT : 0);
-  }
+  for (char ch : text) Key(LOBYTE(VkKeyScanA(ch)), (HIBYTE(VkKeyScanA(ch)) & 1) ? VK_SHIFT : 0);
 }
 
+namespace {
+// The left button's event at a point on screen, given as the fraction of the
+// screen that the system turns back into that pixel however it rounds.
+void Mouse(POINT at, DWORD button) {
+  const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+  mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button, MulDiv(at.x, 65536, cx) + 16384 / cx,
+              MulDiv(at.y, 65536, cy) + 16384 / cy, 0, 0);
+}
+
+GUITHREADINFO Foreground() {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(0, &info);
+  return info;
+}
+}  // namespace
+
 void Drag(POINT down, POINT up, HWND held) {
-  Send({MouseInput(down, 0), MouseInput(down, MOUSEEVENTF_LEFTDOWN)});
-  if (held) {
-    WaitUntil([&] {
-      GUITHREADINFO info = {};
-      info.cbSize = sizeof info;
-      return GetGUIThreadInfo(0, &info) && info.hwndCapture == held;
-    }, "the press to reach its window");
-  }
-  Send({MouseInput(up, 0), MouseInput(up, MOUSEEVENTF_LEFTUP)});
+  Mouse(down, MOUSEEVENTF_LEFTDOWN);
+  if (held) WaitUntil([&] { return Foreground().hwndCapture == held; }, "the press to reach its window");
+  Mouse(up, MOUSEEVENTF_LEFTUP);
 }
 
 POINT PointIn(HWND w, int inset) {
@@ -167,11 +155,7 @@ POINT PointIn(HWND w, int inset) {
   return {inset < 0 ? (rc.left + rc.right) / 2 : rc.left + inset, (rc.top + rc.bottom) / 2};
 }
 
-HWND Focused() {
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof info;
-  return GetGUIThreadInfo(0, &info) ? info.hwndFocus : nullptr;
-}
+HWND Focused() { return Foreground().hwndFocus; }
 
 bool TrayIcon(HWND owner, UINT id, DWORD message) {
   NOTIFYICONDATAA icon = {};
