@@ -186,10 +186,6 @@ TEST_F(Zephkeys, TrayMenuAndDoubleClickRunTheirCommand) {
     if (row.props) {
       ASSERT_TRUE(WaitForWindow(kProperties)) << what;
       PostMessageA(tray, kTrayNotify, kTrayId, WM_LBUTTONDBLCLK);
-      HWND menu = OpenMenu(tray);
-      Key(VK_DOWN);
-      Key(VK_RETURN);
-      WaitGone(menu);
     }
     EXPECT_EQ(OpenedBefore(tray), std::make_pair(size_t{0}, row.props)) << what;
   }

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <climits>
-#include <thread>
 #include <tuple>
 
 #include "monitor/monitor_dlg.h"
@@ -98,21 +97,16 @@ TEST(TrayIconTest, ALateOrLyingTaskbarKeepsTheIconAndOneNeverThereIsReported) {
 }
 
 // Another program may leave a slot value of any length: it is read whole,
-// for the slot store to cut.
-TEST(Win32RegistryTest, ReadsAValueWholeHoweverLong) {
+// for the slot store to cut. A watch stays on a key renamed away: however
+// quiet the key, the watch asks for a fresh read once its period is over, and
+// not before.
+TEST(Win32RegistryTest, ReadsAValueWholeAndAQuietWatchAsksForAFreshReadOnceItsPeriodIsOver) {
   ResetSlots();
   const std::string text(400, 'x');
   Platform().registry.Create(kSlotKeyPath)->Set("S3", kRegSz, reinterpret_cast<const uint8_t*>(text.data()), 400);
   const auto value = Platform().registry.Open(kSlotKeyPath)->Query("S3");
   ASSERT_TRUE(value && value->data.size() >= text.size()) << (value ? value->data.size() : 0);
   EXPECT_EQ(std::string(value->data.begin(), value->data.begin() + text.size()), text);
-  ResetSlots();
-}
-
-// A watch stays on a key renamed away: however quiet the key, the watch asks
-// for a fresh read once its period is over, and not before.
-TEST(Win32RegistryTest, AQuietWatchStillAsksForAFreshReadOnceItsPeriodIsOver) {
-  Platform().registry.Create(kSlotKeyPath);
   Win32Registry registry(500);
   ASSERT_TRUE(registry.Watch(kSlotKeyPath));
   EXPECT_FALSE(registry.Changed());

@@ -12,7 +12,6 @@ namespace zeph::test {
 bool WaitUntil(const std::function<bool()>& condition, const std::string& what) {
   for (DWORD start = GetTickCount(); GetTickCount() - start <= WaitLimitMs(); Sleep(20))
     if (condition()) return true;
-  if (condition()) return true;
   ADD_FAILURE() << "waited " << WaitLimitMs() / 1000 << " s in vain for " << what;
   return false;
 }
@@ -96,7 +95,7 @@ std::string Process::Read(bool toEnd) {
     return Exit(false) != STILL_ACTIVE;
   };
   // Read as it comes, so a full pipe cannot keep the program from ending.
-  if (!drain() && toEnd && !WaitUntil(drain, "a program to end: " + m_output)) TerminateProcess(m_pi.hProcess, 99);
+  if (toEnd && !WaitUntil(drain, "a program to end")) TerminateProcess(m_pi.hProcess, 99);
   drain();
   return m_output;
 }
