@@ -124,6 +124,7 @@ TEST_F(Zephkeys, EachButtonStartsItsCommandLineAsTheKeyStandsOrReportsAMissingPr
 // Shift+F10 or the context-menu key on the icon's keyboard selection, arrive
 // alike for an icon of the first version.
 HWND OpenMenu(HWND tray) {
+  SetCursorPos(500, 300);  // where it opens: room all round it
   PostMessageA(tray, kTrayNotify, kTrayId, WM_RBUTTONDOWN);
   HWND menu = nullptr;
   WaitUntil([&] { return IsWindowVisible(menu = FindWindowA("#32768", nullptr)); }, "the tray menu");
