@@ -112,18 +112,22 @@ class NamedAccessible : public IAccessible {
 
 #undef ZEPH_FORWARD
 
-constexpr const char* kOldProc = "ZephAccOldProc";
-constexpr const char* kName = "ZephAccName";
+// A named control's own procedure and name, kept in its user data (which a
+// standard control leaves to its program).
+struct NamedControl {
+  WNDPROC old;
+  const char* name;
+};
 
 LRESULT CALLBACK NamedControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  const auto old = reinterpret_cast<WNDPROC>(GetPropA(hwnd, kOldProc));
+  const auto* named = reinterpret_cast<NamedControl*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  const WNDPROC old = named->old;
   if (msg == WM_GETOBJECT) {
-    if (const LRESULT answer = AnswerGetObject(hwnd, wp, lp, static_cast<const char*>(GetPropA(hwnd, kName)), 0))
-      return answer;
+    if (const LRESULT answer = AnswerGetObject(hwnd, wp, lp, named->name, 0)) return answer;
   } else if (msg == WM_NCDESTROY) {
     SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-    RemovePropA(hwnd, kOldProc);
-    RemovePropA(hwnd, kName);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    delete named;
   }
   return CallWindowProcA(old, hwnd, msg, wp, lp);
 }
@@ -143,8 +147,8 @@ LRESULT AnswerGetObject(HWND hwnd, WPARAM wp, LPARAM lp, const char* name, long 
 }
 
 void SetAccessibleName(HWND control, const char* name) {
-  SetPropA(control, kName, const_cast<char*>(name));
-  SetPropA(control, kOldProc, reinterpret_cast<HANDLE>(GetWindowLongPtrA(control, GWLP_WNDPROC)));
+  const auto old = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(control, GWLP_WNDPROC));
+  SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new NamedControl{old, name}));
   SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(NamedControlProc));
 }
 
