@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "dialogs/forms_look.h"
+#include "framework/accessible.h"
 #include "framework/handles.h"
 
 namespace zeph {
@@ -241,6 +242,11 @@ bool ButtonInput(HWND hwnd, Control& c, UINT msg, WPARAM wp, LPARAM lp, LRESULT*
     case BM_CLICK:
       if (IsWindowEnabled(hwnd)) FireClick(hwnd);
       return true;
+    case WM_GETOBJECT:
+      // The system does not know the class: without this a screen reader
+      // meets a bare client area where the user sees a button.
+      *result = AnswerGetObject(hwnd, wp, lp, c.look.name.c_str(), kRolePushButton);
+      return *result != 0;
     default:
       return false;
   }
@@ -254,8 +260,9 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     c = new Control{K, ParseFormsLook(cs->lpszName ? cs->lpszName : "")};
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(c));
     if (!DefWindowProcA(hwnd, msg, wp, lp)) return FALSE;
-    // The window's text is its caption; the rest of the template text was its look.
-    SetWindowTextA(hwnd, c->look.caption.c_str());
+    // The window's text is its name (the caption, or the name of a button that
+    // shows only a picture); the rest of the template text was its look.
+    SetWindowTextA(hwnd, c->look.name.c_str());
     return TRUE;
   }
   if (!c) return DefWindowProcA(hwnd, msg, wp, lp);

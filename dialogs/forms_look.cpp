@@ -45,7 +45,7 @@ FormsLook ParseFormsLook(const std::string& text) {
   FormsLook look;
   const auto fields = Split(text, '|');
   if (fields.empty()) return look;
-  look.caption = fields[0];
+  look.caption = look.name = fields[0];
   for (size_t i = 1; i < fields.size(); ++i) {
     const std::string& f = fields[i];
     const size_t eq = f.find('=');
@@ -65,6 +65,8 @@ FormsLook ParseFormsLook(const std::string& text) {
         look.fontWeight = weight;
         look.fontCharset = charset;
       }
+    } else if (key == "name") {
+      look.name = value;
     } else if (key == "pic") {
       ToInt(value, 1, 65535, &look.picture);
     } else if (key == "wmf") {

@@ -16,6 +16,7 @@ enum class PicturePlace { kAbove, kRight };
 
 struct FormsLook {
   std::string caption;
+  std::string name;  // what a screen reader says; the caption when not given
   std::optional<Rgb> fore;
   std::optional<Rgb> back;
   std::string fontFace;

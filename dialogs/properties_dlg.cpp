@@ -1,6 +1,7 @@
 #include "dialogs/properties_dlg.h"
 
 #include "dialogs/address_input_dlg.h"
+#include "framework/accessible.h"
 #include "framework/file_dialog.h"
 #include "platform/command_line.h"
 
@@ -42,6 +43,8 @@ BOOL CPropertiesDlg::OnInitDialog() {
     const char* fallback = SlotStore::DefaultText(row.slot);
     if (fallback && m_slots.Current(row.slot).empty()) m_slots.SetCurrent(row.slot, fallback);
     if (!m_slots.Current(row.slot).empty()) Show(*row.field, m_slots.Current(row.slot));
+    // No label precedes a field: a screen reader would read its text as its name.
+    SetAccessibleName(row.field->GetSafeHwnd(), m_slots.Name(row.slot));
   }
   return TRUE;
 }
@@ -79,6 +82,9 @@ void CPropertiesDlg::OnClickS4() { Browse(kSlotMailer, m_editS4, "OutLook.exe");
 void CPropertiesDlg::OnClickCancel() { EndDialog(IDCANCEL); }
 
 void CPropertiesDlg::OnClickApply() {
+  // Disabled with the focus on it, Apply would keep the keyboard on a window
+  // that takes no keys: Escape, Tab and the rest would stop working.
+  if (GetFocus() == m_btnApply.GetSafeHwnd()) SendMessageA(GetSafeHwnd(), WM_NEXTDLGCTL, 0, FALSE);
   m_btnApply.EnableWindow(FALSE);
   m_slots.SaveAll();
 }

@@ -10,11 +10,16 @@ mount -t tmpfs tmpfs /dev/shm
 mount -t tmpfs -o size=75% tmpfs /tmp
 mount -t tmpfs tmpfs /run
 mount -o remount,rw /
-stty -F /dev/console -onlcr 2>/dev/null
-hostname zephguest
 for a in $(cat /proc/cmdline); do
   case $a in zeph.root=*) root=${a#zeph.root=} ;; zeph.job=*) job=${a#zeph.job=} ;; esac
 done
+# A checkout under /tmp or /run now lies beneath the guest's own: share it
+# again where the host has it.
+if [ ! -f "$root/tools/guest-init.sh" ]; then
+  mkdir -p "$root" && mount -t 9p -o trans=virtio,version=9p2000.L,msize=524288 zephroot "$root"
+fi
+stty -F /dev/console -onlcr 2>/dev/null
+hostname zephguest
 rc=1
 if [ -f "$job/cmd" ]; then
   cd "$root" && bash "$job/cmd"

@@ -66,6 +66,7 @@ std::unique_ptr<IRegistryKey> Win32Registry::Open(const std::string& path) {
 
 bool Win32Registry::Watch(const std::string& path) {
   m_changed = m_waitedFor = false;
+  m_armedAt = GetTickCount();
   if (m_cannotWatch) return false;
   if (!m_event) m_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   // A watch of the key itself tells of its values but need not tell of its
@@ -94,7 +95,7 @@ bool Win32Registry::Watch(const std::string& path) {
 }
 
 bool Win32Registry::Changed() {
-  if (!m_watched || m_changed) return true;
+  if (!m_watched || m_changed || GetTickCount() - m_armedAt >= m_rereadMs) return true;
   // Straight after the loop's wait there is nothing new to learn; a tick run
   // by any other loop has to ask the event itself.
   if (!std::exchange(m_waitedFor, false)) m_changed = WaitForSingleObject(m_event, 0) == WAIT_OBJECT_0;

@@ -10,7 +10,10 @@ namespace zeph {
 // the system nothing: the loop reports what it saw of the event.
 class Win32Registry : public IRegistry {
  public:
-  Win32Registry() = default;
+  // A watch stays on its key when another program renames that away, and the
+  // key made anew under the old name goes unseen: Changed() says yes once
+  // rereadMs have passed since the last watch, so the key is read afresh.
+  explicit Win32Registry(DWORD rereadMs = 60000) : m_rereadMs(rereadMs) {}
   ~Win32Registry() override;
   Win32Registry(const Win32Registry&) = delete;
   Win32Registry& operator=(const Win32Registry&) = delete;
@@ -36,6 +39,8 @@ class Win32Registry : public IRegistry {
   bool m_changed = false;
   bool m_waitedFor = false;
   bool m_cannotWatch = false;
+  DWORD m_rereadMs;
+  DWORD m_armedAt = 0;
 };
 
 }  // namespace zeph

@@ -1,6 +1,8 @@
 // zephkeys.exe as a user meets it: the program of the simulator set started as
 // a child process and driven only from outside, its buttons pressed with the
-// pad, its tray icon's notifications sent, its menu clicked, its boxes read.
+// pad, its tray icon's notifications sent as the shell sends them, its menu
+// and boxes worked with real keys and clicks, its registry key changed as other
+// programs change it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -32,6 +34,7 @@ class Zephkeys : public ::testing::Test {
     for (const auto& p : m_procs) {
       const std::vector<HWND> tray = p->Windows("Zephkeys", nullptr);
       if (!tray.empty() && PostMessageA(tray[0], WM_COMMAND, IDM_TRAY_EXIT, 0)) p->Exit();
+      for (HWND box : p->Windows(nullptr, kLaunchErrorCaption)) PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
     m_procs.clear();  // and with them any copy still there
     RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath);
@@ -50,14 +53,14 @@ class Zephkeys : public ::testing::Test {
   }
   static HWND Ready(const Process& p) {
     HWND tray = nullptr;
-    WaitUntil([&] { return (tray = TrayOf(p)) != nullptr; });
+    WaitUntil([&] { return (tray = TrayOf(p)) != nullptr; }, "the program in the tray");
     return tray;
   }
 
   std::vector<std::unique_ptr<Process>> m_procs;
 };
 
-TEST_F(Zephkeys, EachButtonOnBothChipsetsStartsItsCommandLineOrReportsAMissingProgramOnce) {
+TEST_F(Zephkeys, EachButtonStartsItsCommandLineAsTheKeyStandsOrReportsAMissingProgramOnce) {
   const std::string browser = "C:\\Zeph Browser\\browser.exe", mailer = "C:\\ZephMail\\mail.exe";
   // Unquoted, the browser's path would start C:\Zeph.exe, as Windows tries the
   // shortest name first.
@@ -72,7 +75,7 @@ TEST_F(Zephkeys, EachButtonOnBothChipsetsStartsItsCommandLineOrReportsAMissingPr
     for (int n = 1; n <= 4; ++n) {
       DeleteFileA(kMarkerLog);
       Pad("press " + std::to_string(n));
-      EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == expected[n - 1] + "\n"; }))
+      EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == expected[n - 1] + "\n"; }, expected[n - 1]))
           << chipset << " button " << n << " started:\n" << MarkerLog();
     }
   }
@@ -84,104 +87,131 @@ TEST_F(Zephkeys, EachButtonOnBothChipsetsStartsItsCommandLineOrReportsAMissingPr
   HWND box = WaitForWindow(kLaunchErrorCaption);
   ASSERT_TRUE(box);
   Pad("press 1");
-  ASSERT_TRUE(WaitUntil([] { return Pad("show").find("press waiting: none") != std::string::npos; }));
+  ASSERT_TRUE(WaitUntil([] { return Pad("show").find("press waiting: none") != std::string::npos; }, "the press taken"));
   DeleteFileA(kMarkerLog);
   Pad("press 2");
-  EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == mailer + "\n"; }));
+  EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == mailer + "\n"; }, "the mail program"));
   EXPECT_EQ(TopLevel(nullptr, kLaunchErrorCaption).size(), 1u);
-  Click(box, IDOK);
-  EXPECT_TRUE(WaitGone(box));
+  // Another program changes the key while the program runs: the key deleted
+  // is back with its defaults before the next press; a value changed between
+  // ticks is what the next press starts; the key renamed away and made anew
+  // with one value is the one followed, filled up with the defaults.
+  const std::string fallback = "C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE", one = "C:\\one.exe", two = "C:\\two.exe";
+  ASSERT_TRUE(InstallMarker(fallback) && InstallMarker(one) && InstallMarker(two));
+  const auto rename = reinterpret_cast<LONG(WINAPI*)(HKEY, LPCWSTR, LPCWSTR)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegRenameKey")));
+  ASSERT_TRUE(rename);
+  // Buttons 2 and 3 start S4's program and S2's address.
+  const struct { const char* what; std::function<void()> change; int button; std::string started; } rows[] = {
+      {"deleted", [] { RegDeleteKeyA(HKEY_CURRENT_USER, kSlotKeyPath); }, 3, "\"" + fallback + "\" " + kDefaultAddress},
+      {"changed", [&] { PutSlot("S4", one); }, 2, one},
+      {"renamed", [&] { EXPECT_EQ(rename(HKEY_CURRENT_USER, L"Software\\Velmaris\\Zephbox", L"Zephbox.old"), 0);
+                        PutSlot("S4", two); }, 2, two},
+  };
+  for (const auto& row : rows) {
+    DeleteFileA(kMarkerLog);
+    row.change();
+    Pad("press " + std::to_string(row.button));
+    EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == row.started + "\n"; }, row.started)) << row.what << ": " << MarkerLog();
+    EXPECT_TRUE(WaitUntil([] { return StoredSlot("S1") == kDefaultBrowser && StoredSlot("S2") == kDefaultAddress; },
+                          std::string("the defaults back after the key was ") + row.what));
+  }
+  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Velmaris\\Zephbox.old");
 }
 
-HWND ShownMenu() {
+
+// The tray menu as the shell asks for it: a right click on the icon, and
+// Shift+F10 or the context-menu key on the icon's keyboard selection, arrive
+// alike for an icon of the first version.
+HWND OpenMenu(HWND tray) {
+  SetCursorPos(500, 300);  // where it opens: room all round it
+  PostMessageA(tray, kTrayNotify, kTrayId, WM_RBUTTONDOWN);
   HWND menu = nullptr;
-  WaitUntil([&] { return IsWindowVisible(menu = FindWindowA("#32768", nullptr)); });
+  WaitUntil([&] { return IsWindowVisible(menu = FindWindowA("#32768", nullptr)); }, "the tray menu");
   return menu;
 }
 
-// What the tray window has done with the messages posted to it so far, seen
-// once its menu, asked for after them, shows: the About boxes and Properties
-// windows it opened. Everything is closed afterwards.
+// What the tray window has done with what came before, seen once its menu,
+// asked for after it, shows: the About boxes and Properties windows it
+// opened. Everything is closed afterwards.
 std::pair<size_t, size_t> OpenedBefore(HWND tray) {
-  PostMessageA(tray, kTrayNotify, kTrayId, WM_RBUTTONDOWN);
-  HWND menu = ShownMenu();
+  HWND menu = OpenMenu(tray);
   const std::vector<HWND> about = TopLevel("#32770", kAbout), props = TopLevel("#32770", kProperties);
-  Key(menu, VK_ESCAPE);
+  Key(VK_ESCAPE);
   WaitGone(menu);
   for (HWND w : about) PostMessageA(w, WM_COMMAND, IDOK, 0);
   for (HWND w : props) PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
-  WaitUntil([] { return TopLevel("#32770", kAbout).empty() && TopLevel("#32770", kProperties).empty(); });
+  WaitUntil([] { return TopLevel("#32770", kAbout).empty() && TopLevel("#32770", kProperties).empty(); }, "all closed");
   return {menu ? about.size() : 99, props.size()};
 }
 
-// Each way into the tray window's commands: an item of its menu clicked, the
-// icon's double click. An open Properties window refuses a second one.
+// The menu's items chosen with the arrows and Enter or clicked, the menu left
+// by Escape or a click outside, the icon's double click. The About box closes
+// by Enter and by Escape; an open Properties window refuses a second one.
 TEST_F(Zephkeys, TrayMenuAndDoubleClickRunTheirCommand) {
   const Process& p = Start();
   HWND tray = Ready(p);
   ASSERT_TRUE(tray);
-  enum Way { kSettings, kAboutItem, kClose, kExit, kDoubleClick };
-  const int tops[] = {0, 40, 80, 121, 161};  // of the menu's four pictures
-  for (Way way : {kClose, kAboutItem, kSettings, kDoubleClick, kExit}) {
-    if (way == kDoubleClick) {
+  enum Way { kArrows, kClickItem, kEscape, kOutside, kDoubleClick };
+  // downs: the item, 1 to 4 from the top (Settings, About, Close, Exit)
+  const struct { Way way; int downs; UINT aboutKey; size_t props; } rows[] = {
+      {kEscape, 0, 0, 0}, {kOutside, 0, 0, 0}, {kArrows, 3, 0, 0}, {kArrows, 2, VK_RETURN, 0},
+      {kClickItem, 2, VK_ESCAPE, 0}, {kArrows, 1, 0, 1}, {kDoubleClick, 0, 0, 1}, {kClickItem, 4, 0, 0},
+  };
+  for (const auto& row : rows) {
+    const std::string what = "way " + std::to_string(row.way) + " item " + std::to_string(row.downs);
+    if (row.way == kDoubleClick) {
       PostMessageA(tray, kTrayNotify, kTrayId, WM_LBUTTONDBLCLK);
     } else {
-      SetCursorPos(500, 300);  // the menu opens below it
-      PostMessageA(tray, kTrayNotify, kTrayId, WM_RBUTTONDOWN);
-      HWND menu = ShownMenu();
-      ASSERT_TRUE(menu);
-      // Its owner has the foreground, or a click elsewhere would not close it.
-      EXPECT_EQ(GetForegroundWindow(), tray);
+      HWND menu = OpenMenu(tray);
+      ASSERT_TRUE(menu) << what;
       RECT rc;
       GetWindowRect(menu, &rc);
-      ClickAt((rc.left + rc.right) / 2, (rc.top + rc.bottom - 161) / 2 + (tops[way] + tops[way + 1]) / 2);
-      ASSERT_TRUE(WaitGone(menu)) << way;
+      if (row.way == kArrows) {
+        for (int i = 0; i < row.downs; ++i) Key(VK_DOWN);
+        Key(VK_RETURN);
+      } else if (row.way == kClickItem) {
+        ClickAt({(rc.left + rc.right) / 2, rc.top + (rc.bottom - rc.top) * (2 * row.downs - 1) / 8});
+      } else {
+        row.way == kEscape ? Key(VK_ESCAPE) : ClickAt({rc.right + 40, rc.bottom + 40});
+      }
+      ASSERT_TRUE(WaitGone(menu)) << what;
     }
-    if (way == kExit) break;
-    const bool props = way == kSettings || way == kDoubleClick;
-    if (props) {
-      ASSERT_TRUE(WaitForWindow(kProperties));
+    if (row.downs == 4) break;
+    if (row.aboutKey) {
+      HWND about = WaitForWindow(kAbout);
+      ASSERT_TRUE(about && WaitUntil([&] { return GetForegroundWindow() == about; }, "the About box's focus")) << what;
+      Key(row.aboutKey);
+      EXPECT_TRUE(WaitGone(about)) << what;
+    }
+    if (row.props) {
+      ASSERT_TRUE(WaitForWindow(kProperties)) << what;
       PostMessageA(tray, kTrayNotify, kTrayId, WM_LBUTTONDBLCLK);
-      PostMessageA(tray, WM_COMMAND, IDM_TRAY_SETTINGS, 0);
     }
-    EXPECT_EQ(OpenedBefore(tray), std::make_pair(size_t{way == kAboutItem}, size_t{props})) << way;
+    EXPECT_EQ(OpenedBefore(tray), std::make_pair(size_t{0}, row.props)) << what;
   }
   EXPECT_EQ(p.Exit(), 0u);
 }
 
-TEST_F(Zephkeys, SecondInstanceLeavesTheFirstsIconAndANewTaskbarGetsItBack) {
-  HWND tray = Ready(Start());
-  ASSERT_TRUE(tray);
-  const Process& second = Start();
-  HWND box = WaitForWindow(kAlreadyRunning);
-  ASSERT_TRUE(box);
-  Click(box, IDOK);
-  EXPECT_EQ(second.Exit(), 1u);
-  EXPECT_TRUE(IconShown(tray));
+TEST_F(Zephkeys, TwentyCopiesStartedAtOnceLeaveOneRunningWhoseIconANewTaskbarGetsBack) {
+  for (int i = 0; i < 20; ++i) Start(CREATE_SUSPENDED);
+  for (const auto& p : m_procs) p->Resume();
+  // Every copy is in the tray or at its box; the boxes' copies end with 1, and
+  // only then is the one left known to have outlived them all.
+  std::vector<HWND> boxes;
+  ASSERT_TRUE(WaitUntil([&] { return (boxes = TopLevel(nullptr, kAlreadyRunning)).size() == m_procs.size() - 1; },
+                        "19 boxes"));
+  const Process* survivor = nullptr;
+  std::vector<const Process*> others;
+  for (const auto& p : m_procs) p->Windows(nullptr, kAlreadyRunning).empty() ? void(survivor = p.get()) : others.push_back(p.get());
+  for (HWND box : boxes) PostMessageA(box, WM_COMMAND, IDOK, 0);
+  for (const Process* p : others) EXPECT_EQ(p->Exit(), 1u);
+  HWND tray = survivor ? TrayOf(*survivor) : nullptr;
+  ASSERT_TRUE(tray && survivor->Exit(false) == STILL_ACTIVE);
   // What an Explorer restart does: the icon is gone, the new taskbar announces itself.
   ASSERT_TRUE(IconShown(tray, NIM_DELETE));
   SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
-  EXPECT_TRUE(WaitUntil([&] { return IconShown(tray); }));
-}
-
-TEST_F(Zephkeys, TwentyCopiesStartedAtOnceLeaveOneRunning) {
-  for (int i = 0; i < 20; ++i) Start(CREATE_SUSPENDED);
-  for (const auto& p : m_procs) p->Resume();
-  // The count is final once every copy is in the tray or at its box.
-  std::vector<HWND> boxes, trays;
-  EXPECT_TRUE(WaitUntil([&] {
-    boxes = TopLevel(nullptr, kAlreadyRunning);
-    trays.clear();
-    for (const auto& p : m_procs)
-      if (HWND tray = TrayOf(*p)) trays.push_back(tray);
-    return boxes.size() + trays.size() == m_procs.size();
-  }));
-  ASSERT_EQ(trays.size(), 1u);
-  for (HWND box : boxes) Click(box, IDOK);
-  for (const auto& p : m_procs) {
-    const bool survivor = TrayOf(*p) == trays[0];
-    EXPECT_EQ(p->Exit(!survivor), survivor ? STILL_ACTIVE : 1u);
-  }
+  EXPECT_TRUE(WaitUntil([&] { return IconShown(tray); }, "the icon back"));
 }
 
 }  // namespace

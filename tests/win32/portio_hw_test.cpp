@@ -13,6 +13,7 @@
 
 #include "platform/win32/win32_port_io.h"
 #include "portio/hw/port_sequence.h"
+#include "test_support.h"
 
 namespace zephio {
 namespace {
@@ -89,11 +90,8 @@ TEST(Driver, StartsAnswersThroughItsDeviceAndStopsCleanly) {
   CloseHandle(device);
   SERVICE_STATUS status;
   EXPECT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status));
-  // Until it has stopped, within the run's own time scale (20 s of a 300 s run).
-  const char* run = std::getenv("ZEPH_TEST_TIMEOUT");
-  const DWORD limit = (run ? std::strtoul(run, nullptr, 10) : 300) * 1000 / 15;
-  for (const DWORD start = GetTickCount();
-       QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED && GetTickCount() - start < limit;)
+  for (const DWORD start = GetTickCount(); QueryServiceStatus(service, &status) &&
+                                           status.dwCurrentState != SERVICE_STOPPED && GetTickCount() - start < zeph::test::WaitLimitMs();)
     Sleep(100);
   EXPECT_EQ(status.dwCurrentState, DWORD(SERVICE_STOPPED));
   EXPECT_EQ(CreateFileA(ZEPHIO_USER_PATH, FILE_READ_DATA, 0, 0, OPEN_EXISTING, 0, 0), INVALID_HANDLE_VALUE);

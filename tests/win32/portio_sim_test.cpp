@@ -27,7 +27,8 @@ TEST(PortIOSimTest, PadTypedAtAPromptReachesTheProgramAcrossProcessesAndLoads) {
   const auto until = [&](const char* pattern) {
     std::string out;
     std::smatch m;
-    test::WaitUntil([&] { return std::regex_search(out = cmd.Read().substr(from), m, std::regex(pattern)); });
+    test::WaitUntil([&] { return std::regex_search(out = cmd.Read().substr(from), m, std::regex(pattern)); },
+                    std::string("the prompt's ") + pattern);
     group = m.size() > 1 ? m.str(1) : "";
     out.resize(m.empty() ? 0 : m.position(0) + m.length(0));
     from += out.size();

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -7,27 +9,18 @@
 
 namespace zeph::test {
 
-namespace {
-DWORD LimitMs() {
-  static const DWORD limit = [] {
-    const char* seconds = std::getenv("ZEPH_TEST_TIMEOUT");
-    return 20000u * std::max(1, (seconds ? std::atoi(seconds) : 0) / 300);
-  }();
-  return limit;
-}
-}  // namespace
-
-bool WaitUntil(const std::function<bool()>& condition) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start <= LimitMs(); Sleep(20))
+bool WaitUntil(const std::function<bool()>& condition, const std::string& what) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start <= WaitLimitMs(); Sleep(20))
     if (condition()) return true;
-  return condition();
+  ADD_FAILURE() << "waited " << WaitLimitMs() / 1000 << " s in vain for " << what;
+  return false;
 }
 
-bool WaitGone(HWND hwnd) { return WaitUntil([&] { return !IsWindow(hwnd); }); }
+bool WaitGone(HWND hwnd, const std::string& what) { return WaitUntil([&] { return !IsWindow(hwnd); }, what); }
 
 HWND WaitForWindow(const char* title) {
   HWND found = nullptr;
-  return WaitUntil([&] { return IsWindowVisible(found = FindWindowA(nullptr, title)); }) ? found : nullptr;
+  return WaitUntil([&] { return IsWindowVisible(found = FindWindowA(nullptr, title)); }, title) ? found : nullptr;
 }
 
 namespace {
@@ -84,7 +77,7 @@ Process::~Process() {
 
 DWORD Process::Exit(bool wait) const {
   DWORD code = STILL_ACTIVE;
-  return WaitForSingleObject(m_pi.hProcess, wait ? LimitMs() : 0) == WAIT_OBJECT_0 &&
+  return WaitForSingleObject(m_pi.hProcess, wait ? WaitLimitMs() : 0) == WAIT_OBJECT_0 &&
          GetExitCodeProcess(m_pi.hProcess, &code) ? code : STILL_ACTIVE;
 }
 
@@ -94,11 +87,16 @@ void Process::Type(const std::string& text) const {
 }
 
 std::string Process::Read(bool toEnd) {
-  char buf[512];
-  DWORD n = 0;
-  while ((toEnd || (PeekNamedPipe(m_out, nullptr, 0, nullptr, &n, nullptr) && n)) &&
-         ReadFile(m_out, buf, sizeof buf, &n, nullptr) && n)
-    m_output.append(buf, n);
+  const auto drain = [&] {
+    char buf[512];
+    DWORD n = 0;
+    while (PeekNamedPipe(m_out, nullptr, 0, nullptr, &n, nullptr) && n && ReadFile(m_out, buf, sizeof buf, &n, nullptr))
+      m_output.append(buf, n);
+    return Exit(false) != STILL_ACTIVE;
+  };
+  // Read as it comes, so a full pipe cannot keep the program from ending.
+  if (toEnd && !WaitUntil(drain, "a program to end")) TerminateProcess(m_pi.hProcess, 99);
+  drain();
   return m_output;
 }
 
@@ -116,22 +114,47 @@ std::string Pad(const std::string& args) {
   return out;
 }
 
-void Click(HWND dlg, int id) { PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
-
-void Key(HWND target, UINT vk) {
-  const UINT scan = MapVirtualKeyA(vk, 0);
-  PostMessageA(target, WM_KEYDOWN, vk, 1 | (scan << 16));
-  PostMessageA(target, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000);
+void Key(UINT vk, UINT modifier) {
+  if (modifier) keybd_event(static_cast<BYTE>(modifier), 0, 0, 0);
+  keybd_event(static_cast<BYTE>(vk), 0, 0, 0);
+  keybd_event(static_cast<BYTE>(vk), 0, KEYEVENTF_KEYUP, 0);
+  if (modifier) keybd_event(static_cast<BYTE>(modifier), 0, KEYEVENTF_KEYUP, 0);
 }
 
-void ClickAt(int x, int y) {
-  SetCursorPos(x, y);
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, in, sizeof(INPUT));
+void Type(const std::string& text) {
+  for (char ch : text) Key(LOBYTE(VkKeyScanA(ch)), (HIBYTE(VkKeyScanA(ch)) & 1) ? VK_SHIFT : 0);
 }
+
+namespace {
+// The left button's event at a point on screen, given as the fraction of the
+// screen that the system turns back into that pixel however it rounds.
+void Mouse(POINT at, DWORD button) {
+  const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+  mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button, MulDiv(at.x, 65536, cx) + 16384 / cx,
+              MulDiv(at.y, 65536, cy) + 16384 / cy, 0, 0);
+}
+
+GUITHREADINFO Foreground() {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(0, &info);
+  return info;
+}
+}  // namespace
+
+void Drag(POINT down, POINT up, HWND held) {
+  Mouse(down, MOUSEEVENTF_LEFTDOWN);
+  if (held) WaitUntil([&] { return Foreground().hwndCapture == held; }, "the press to reach its window");
+  Mouse(up, MOUSEEVENTF_LEFTUP);
+}
+
+POINT PointIn(HWND w, int inset) {
+  RECT rc = {};
+  GetWindowRect(w, &rc);
+  return {inset < 0 ? (rc.left + rc.right) / 2 : rc.left + inset, (rc.top + rc.bottom) / 2};
+}
+
+HWND Focused() { return Foreground().hwndFocus; }
 
 bool TrayIcon(HWND owner, UINT id, DWORD message) {
   NOTIFYICONDATAA icon = {};

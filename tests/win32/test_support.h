@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -16,11 +17,18 @@
 
 namespace zeph::test {
 
-// Every wait gives up after the same time, stretched on a slow host by
-// ZEPH_TEST_TIMEOUT (the seconds the whole test program may take, 300 here).
-// It only bounds a failing test: a passing one goes on at its event.
-bool WaitUntil(const std::function<bool()>& condition);
-bool WaitGone(HWND hwnd);
+// How long any wait may take on this host: a fifteenth of ZEPH_TEST_TIMEOUT,
+// the seconds the whole test program may take (300 here, 20 s a wait; the
+// emulated machine sets 900). It only bounds a failing test: a passing one
+// goes on at its event.
+inline DWORD WaitLimitMs() {
+  const char* seconds = std::getenv("ZEPH_TEST_TIMEOUT");
+  return static_cast<DWORD>((seconds ? std::atoi(seconds) : 300) * 1000 / 15);
+}
+// True once condition holds; false, and a failure saying what for, when the
+// limit passed first.
+bool WaitUntil(const std::function<bool()>& condition, const std::string& what);
+bool WaitGone(HWND hwnd, const std::string& what = "a window to close");
 // A shown top-level window by exact title, null when none came.
 HWND WaitForWindow(const char* title);
 // Top-level windows of this class and title (null: any) and process (0: any).
@@ -55,9 +63,21 @@ class Process {
 std::string SimDir();
 std::string Pad(const std::string& args);
 
-void Click(HWND dlg, int id);    // BM_CLICK, posted
-void Key(HWND target, UINT vk);  // key down and up, posted
-void ClickAt(int x, int y);      // a real left click, through the input queue
+// Real input, through the input queue to the focused window and the one under
+// the cursor, as a user's keyboard and mouse give it. Key: the key with a
+// modifier held (VK_SHIFT, VK_MENU) or none; keys up as well as down, or only
+// down (up false). Type: characters of the keyboard's layout.
+void Key(UINT vk, UINT modifier = 0);
+void Type(const std::string& text);
+// The left button pressed at one point on screen and released at another,
+// once the window held (if any) has taken the mouse.
+void Drag(POINT down, POINT up, HWND held = nullptr);
+inline void ClickAt(POINT p, HWND held = nullptr) { Drag(p, p, held); }
+// A window's place on screen: its centre, or a point inset pixels inside its
+// left edge.
+POINT PointIn(HWND w, int inset = -1);
+// The window with the keyboard focus, of whichever thread has it.
+HWND Focused();
 
 // Asks the shell about a tray icon, as any process may: a modify with no
 // flags succeeds only while the icon is there.
