@@ -223,5 +223,37 @@ TEST_F(PropertiesTest, EachWayThroughTheDialogShowsAndStoresExactlyItsShare) {
   }
 }
 
+// Bytes in use in all of the process's heaps.
+size_t HeapBytesInUse() {
+  std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
+  heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+  size_t used = 0;
+  for (HANDLE heap : heaps) {
+    PROCESS_HEAP_ENTRY e = {};
+    HeapLock(heap);
+    while (HeapWalk(heap, &e))
+      if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) used += e.cbData;
+    HeapUnlock(heap);
+  }
+  return used;
+}
+
+// Each opening, applied and cancelled, gives back what it took from the heaps.
+TEST_F(PropertiesTest, OpeningsLeaveNoHeapBehind) {
+  Platform().registry.Create(kSlotKeyPath);
+  const auto openings = [&](int n) {
+    for (int i = 0; i < n; ++i) {
+      Open([](HWND dlg) {
+        ClickAt(PointIn(GetDlgItem(dlg, IDC_APPLY)), GetDlgItem(dlg, IDC_APPLY));
+        Key(VK_ESCAPE);
+      });
+    }
+    return HeapBytesInUse();
+  };
+  const size_t warm = openings(3);
+  const size_t after = openings(20);
+  EXPECT_LT(after, warm + 20 * 64);
+}
+
 }  // namespace
 }  // namespace zeph
