@@ -33,7 +33,7 @@ first=$work/first/ZephraButton/dist
 second=$(echo "$work"/second/elsewhere/zb-*/dist)
 
 status=0
-printf '%-48s %-16s %-16s\n' file first second
+printf '%-48s %-64s  %s\n' file first second
 files=$( (cd "$first" && find . -type f; cd "$second" && find . -type f) | sed 's|^\./||' | LC_ALL=C sort -u)
 for f in $files; do
   a=$( [ -f "$first/$f" ] && sha256sum <"$first/$f" | cut -c1-64 || echo missing)
