@@ -35,11 +35,18 @@ for f in zephkeys.exe zephpad.exe zephpad.com; do
 done
 touch -m -d "@$SOURCE_DATE_EPOCH" "$payload"/*.* "$payload"/Simulator/*
 
+# The wizard's picture is packed as a file too (the pages unpack it), with the
+# time of its checkout unless given the commit's.
+pictures=$(mktemp -d)
+trap 'rm -rf "$pictures"' EXIT
+cp "$here/../res/zephra.ico" "$here/../res/wizard.bmp" "$pictures/"
+touch -m -d "@$SOURCE_DATE_EPOCH" "$pictures"/*
+
 mkdir -p "$(dirname "$setup")"
 cd "$here"
-exec "${ZEPH_MAKENSIS:-makensis}" -V2 -NOCD \
+"${ZEPH_MAKENSIS:-makensis}" -V2 -NOCD \
   -DVERSION="$version" -DARCH="$arch" -DOUTFILE="$setup" ${sign:+-DSIGN="$sign"} \
   -DPROGRAM="$payload/zephkeys.exe" -DPORTIO_HW="$payload/PortIO.dll" -DDRIVER="$payload/zephio.sys" \
   -DPORTIO_SIM="$payload/Simulator/PortIO.dll" -DPAD="$payload/zephpad.exe" \
-  -DPAD_CONSOLE="$payload/zephpad.com" -DICON="$here/../res/zephra.ico" -DWIZARD="$here/../res/wizard.bmp" \
+  -DPAD_CONSOLE="$payload/zephpad.com" -DICON="$pictures/zephra.ico" -DWIZARD="$pictures/wizard.bmp" \
   zephra.nsi

@@ -3,7 +3,8 @@
 # on a built tree's files, given a certificate, signs every file the setup carries
 # and the setup; osslsigncode verifies each against that authority alone, and
 # rejects each with one byte changed; the same files signed again are the same
-# bytes; a certificate that cannot be used fails the setup. tools/test-sign.sh's
+# bytes, whatever the times of the sources; a certificate that cannot be used
+# fails the setup. tools/test-sign.sh's
 # driver for test machines is checked the same way.
 #   tests/release/signing_test.sh BUILD_DIR VERSION      (exit 77: tree not built)
 set -eu
@@ -21,16 +22,23 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 "$root/tools/test-sign.sh" "$work/cert" >/dev/null
 export ZEPH_SIGN_PKCS12="$work/cert/signing.p12" ZEPH_SIGN_PASSWORD_FILE="$work/cert/password"
 export SOURCE_DATE_EPOCH="$(cat "$tree/source_date_epoch.txt")"
-make_setup() {  # into $work/$1
-  sh "$root/installer/make-setup.sh" "$work/$1/ZephraButton-$version-$arch-setup.exe" "$work/$1/payload" "$version" $arch \
-    "$built/zephkeys.exe" "$built/PortIO.dll" "$built/zephio.sys" "$built/Simulator/PortIO.dll" \
-    "$built/zephpad.exe" "$built/zephpad.com"
+make_setup() {  # into $work/$1, from the sources in ${2:-$root} and the files in ${3:-$built}
+  local from=${3:-$built}
+  sh "${2:-$root}/installer/make-setup.sh" "$work/$1/ZephraButton-$version-$arch-setup.exe" "$work/$1/payload" \
+    "$version" $arch "$from/zephkeys.exe" "$from/PortIO.dll" "$from/zephio.sys" "$from/Simulator/PortIO.dll" \
+    "$from/zephpad.exe" "$from/zephpad.com"
 }
 verify() { osslsigncode verify -CAfile "$work/cert/ca.pem" -in "$1" >"$work/verify.log" 2>&1; }
 
 signed_at=$(LC_ALL=C date -u -d "@$SOURCE_DATE_EPOCH" '+%b %e %H:%M:%S %Y')
 make_setup first
-make_setup again
+# Again from copies of the sources and files with other times: the setup stores
+# none of them.
+mkdir -p "$work/src"
+cp -R "$root/installer" "$root/res" "$root/tools" "$work/src/"
+cp -R "$built" "$work/built"
+find "$work/src" "$work/built" -exec touch -d 2001-02-03 {} +
+make_setup again "$work/src" "$work/built"
 cd "$work/first"
 files=$(find . -type f | sort)
 [ "$(echo "$files" | wc -l)" -eq 10 ] || fail "the setup and its 9 files expected, found: $files"
