@@ -46,6 +46,9 @@ for f in $files; do
   verify "$f" || { cat "$work/verify.log" >&2; fail "$f: not verified"; }
   grep -q "Signing time: $signed_at GMT" "$work/verify.log" || fail "$f: not signed at the commit's time, $signed_at"
   cmp -s "$f" "$work/again/$f" || fail "$f: signed twice, two different results"
+  case $f in ./payload/*)  # the time the setup stores for it
+    [ "$(stat -c %Y "$f")" = "$SOURCE_DATE_EPOCH" ] || fail "$f: packed with its own time, not the commit's" ;;
+  esac
   # One byte inside the image (past the headers, before the signature) changed.
   cp "$f" "$work/changed"
   printf '\125' | dd of="$work/changed" bs=1 seek=5000 conv=notrunc 2>/dev/null
