@@ -10,14 +10,10 @@
 set -eu
 : "${ZEPH_SIGN_PKCS12:?tools/sign.sh: ZEPH_SIGN_PKCS12 names no certificate}"
 : "${SOURCE_DATE_EPOCH:=$(git -C "$(dirname "$0")" log -1 --format=%ct)}"
-# The signing time's option: -time, which older osslsigncode (Debian 12's own
-# 2.5, without backports) may know only as -st.
-time_option=-time
-osslsigncode -h 2>&1 | grep -q -- '-time <' || time_option=-st
 for file in "$@"; do
   # The options, rebuilt for each file in the positional parameters (the loop
   # has its list already).
-  set -- -pkcs12 "$ZEPH_SIGN_PKCS12" -h sha256 -n "Zephra Button" "$time_option" "$SOURCE_DATE_EPOCH"
+  set -- -pkcs12 "$ZEPH_SIGN_PKCS12" -h sha256 -n "Zephra Button" -time "$SOURCE_DATE_EPOCH"
   [ -n "${ZEPH_SIGN_PASSWORD_FILE:-}" ] && set -- "$@" -readpass "$ZEPH_SIGN_PASSWORD_FILE"
   [ -n "${ZEPH_SIGN_TIMESTAMP_URL:-}" ] && set -- "$@" -ts "$ZEPH_SIGN_TIMESTAMP_URL"
   rm -f "$file.signed"
