@@ -74,6 +74,8 @@ for preset in win32 win64; do
   cp "$tree/dist/ZephraButton-$version-$arch-setup.exe" dist/
   cp -R "$tree/installer/payload" "dist/ZephraButton-$version-$arch"
 done
-(cd dist && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS)
+# Listed before the list is written, so that it never names itself.
+(cd dist && find . -type f | sed 's|^\./||' | LC_ALL=C sort >../build/release/files &&
+  xargs sha256sum <../build/release/files >SHA256SUMS && sha256sum --quiet -c SHA256SUMS)
 echo "release: dist/, $(($(wc -l <dist/SHA256SUMS))) files and SHA256SUMS:"
 cat dist/SHA256SUMS
