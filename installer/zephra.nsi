@@ -18,6 +18,12 @@ Unicode true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin ; for the port driver's service
 ManifestDPIAware true
+; With a certificate (installer/make-setup.sh defines SIGN), the setup and the
+; uninstaller it writes are signed as makensis finishes them; a failure fails the build.
+!ifdef SIGN
+  !finalize '"${SIGN}" "%1"' = 0
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+!endif
 
 !include MUI2.nsh
 !include LogicLib.nsh

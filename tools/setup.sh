@@ -14,6 +14,7 @@ packages=(
   mingw-w64-i686-dev mingw-w64-x86-64-dev   # the DDK headers and kernel import libraries for zephio.sys
   wine wine64
   nsis                                      # the installers
+  osslsigncode python3-pefile openssl       # signing, and reading what ships (tools/check_shipped.py)
   xvfb xauth xdotool imagemagick bc x11-utils fonts-wine fonts-liberation
 )
 if [ "${ZEPH_I686_IN_GUEST:-}" != 1 ] && bash tools/guest.sh host-runs-i386; then
