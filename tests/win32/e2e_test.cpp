@@ -75,8 +75,12 @@ TEST_F(Zephkeys, EachButtonStartsItsCommandLineAsTheKeyStandsOrReportsAMissingPr
     for (int n = 1; n <= 4; ++n) {
       DeleteFileA(kMarkerLog);
       Pad("press " + std::to_string(n));
+      const DWORD pressed = GetTickCount();
       EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == expected[n - 1] + "\n"; }, expected[n - 1]))
           << chipset << " button " << n << " started:\n" << MarkerLog();
+      // Pressed just after the last press's tick: a poll left at the 30 s of a
+      // confirmation would take the next one only about 30 s after that tick.
+      EXPECT_LT(GetTickCount() - pressed, 15000u) << chipset << " button " << n << ": the poll is not back to 1 s";
     }
   }
   // A program that is not there is reported in one box, and the same failure
