@@ -14,15 +14,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # One self-contained file per program: nothing to copy next to it under Wine.
 # Sections aligned in the file as in memory, so that the loader can map an
 # image straight from its file instead of copying it into private memory.
-# Every image can be loaded anywhere (address space randomisation, which a
-# program started at every logon gets from 32-bit Windows Vista on too) and
-# keeps its data from being run (DEP); tools/check_shipped.py checks both.
-set(ZEPH_LINK_FLAGS "-static -static-libgcc -static-libstdc++ -Wl,--file-alignment,4096 -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat")
-if(ZEPH_MINGW_PREFIX MATCHES "^x86_64")
-  string(APPEND ZEPH_LINK_FLAGS " -Wl,--high-entropy-va")
-endif()
-set(CMAKE_EXE_LINKER_FLAGS_INIT "${ZEPH_LINK_FLAGS}")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "${ZEPH_LINK_FLAGS}")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--file-alignment,4096 -Wl,--gc-sections")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--file-alignment,4096 -Wl,--gc-sections")
 set(CMAKE_CXX_FLAGS_INIT "-ffunction-sections -fdata-sections")
 set(CMAKE_C_FLAGS_INIT "-ffunction-sections -fdata-sections")
 # Release binaries ship stripped.
