@@ -7,17 +7,18 @@ mountpoint -q /dev || mount -t devtmpfs dev /dev
 mkdir -p /dev/pts /dev/shm
 mountpoint -q /dev/pts || mount -t devpts devpts /dev/pts
 mount -t tmpfs tmpfs /dev/shm
-mount -t tmpfs -o size=75% tmpfs /tmp
-mount -t tmpfs tmpfs /run
 mount -o remount,rw /
 for a in $(cat /proc/cmdline); do
   case $a in zeph.root=*) root=${a#zeph.root=} ;; zeph.job=*) job=${a#zeph.job=} ;; esac
 done
-# A checkout under /tmp or /run now lies beneath the guest's own: share it
-# again where the host has it.
-if [ ! -f "$root/tools/guest-init.sh" ]; then
-  mkdir -p "$root" && mount -t 9p -o trans=virtio,version=9p2000.L,msize=524288 zephroot "$root"
-fi
+# The guest's own /tmp and /run would hide a checkout the host has there: it
+# waits aside while they are mounted, then goes back where the host has it.
+mkdir -p /mnt/checkout
+mount --move "$root" /mnt/checkout
+mount -t tmpfs -o size=75% tmpfs /tmp
+mount -t tmpfs tmpfs /run
+mkdir -p "$root"
+mount --move /mnt/checkout "$root"
 stty -F /dev/console -onlcr 2>/dev/null
 hostname zephguest
 rc=1
