@@ -131,7 +131,14 @@ HWND OpenMenu(HWND tray) {
   SetCursorPos(500, 300);  // where it opens: room all round it
   PostMessageA(tray, kTrayNotify, kTrayId, WM_RBUTTONDOWN);
   HWND menu = nullptr;
-  WaitUntil([&] { return IsWindowVisible(menu = FindWindowA("#32768", nullptr)); }, "the tray menu");
+  // Shown is not yet tracking: a click before the menu holds the mouse is lost.
+  GUITHREADINFO gui = {};
+  gui.cbSize = sizeof gui;
+  WaitUntil([&] {
+    return IsWindowVisible(menu = FindWindowA("#32768", nullptr)) &&
+           GetGUIThreadInfo(GetWindowThreadProcessId(tray, nullptr), &gui) && (gui.flags & GUI_INMENUMODE) &&
+           gui.hwndCapture;
+  }, "the tray menu, holding the mouse");
   return menu;
 }
 
