@@ -73,7 +73,7 @@ TEST_F(Zephkeys, EachButtonStartsItsCommandLineAsTheKeyStandsOrReportsAMissingPr
   for (const char* chipset : {"sis", "other"}) {
     Pad(std::string("chipset ") + chipset);
     for (int n = 1; n <= 4; ++n) {
-      DeleteFileA(kMarkerLog);
+      ClearMarkerLog();
       Pad("press " + std::to_string(n));
       const DWORD pressed = GetTickCount();
       EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == expected[n - 1] + "\n"; }, expected[n - 1]))
@@ -92,7 +92,7 @@ TEST_F(Zephkeys, EachButtonStartsItsCommandLineAsTheKeyStandsOrReportsAMissingPr
   ASSERT_TRUE(box);
   Pad("press 1");
   ASSERT_TRUE(WaitUntil([] { return Pad("show").find("press waiting: none") != std::string::npos; }, "the press taken"));
-  DeleteFileA(kMarkerLog);
+  ClearMarkerLog();
   Pad("press 2");
   EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == mailer + "\n"; }, "the mail program"));
   EXPECT_EQ(TopLevel(nullptr, kLaunchErrorCaption).size(), 1u);
@@ -113,7 +113,7 @@ TEST_F(Zephkeys, EachButtonStartsItsCommandLineAsTheKeyStandsOrReportsAMissingPr
                         PutSlot("S4", two); }, 2, two},
   };
   for (const auto& row : rows) {
-    DeleteFileA(kMarkerLog);
+    ClearMarkerLog();
     row.change();
     Pad("press " + std::to_string(row.button));
     EXPECT_TRUE(WaitUntil([&] { return MarkerLog() == row.started + "\n"; }, row.started)) << row.what << ": " << MarkerLog();

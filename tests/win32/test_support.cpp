@@ -198,8 +198,14 @@ void PutSlot(const char* name, const std::string& text) {
 bool InstallMarker(const std::string& path) {
   for (size_t sep = path.find('\\', 3); sep != std::string::npos; sep = path.find('\\', sep + 1))
     CreateDirectoryA(path.substr(0, sep).c_str(), nullptr);
-  DeleteFileA(kMarkerLog);
+  ClearMarkerLog();
   return CopyFileA((SimDir() + "..\\bin\\zeph_marker.exe").c_str(), path.c_str(), FALSE) != FALSE;
+}
+
+// The last started program may not have closed the log yet, though its line is there.
+bool ClearMarkerLog() {
+  return WaitUntil([] { return DeleteFileA(kMarkerLog) || GetLastError() == ERROR_FILE_NOT_FOUND; },
+                   "the started program to let go of its log");
 }
 
 std::string MarkerLog() {

@@ -107,5 +107,6 @@ void PutSlot(const char* name, const std::string& text);
 constexpr const char* kMarkerLog = "C:\\zeph-started.txt";
 bool InstallMarker(const std::string& path);
 std::string MarkerLog();
+bool ClearMarkerLog();
 
 }  // namespace zeph::test
