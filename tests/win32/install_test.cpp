@@ -18,9 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "wait.h"
+
 #include "gtest/gtest.h"
 
 namespace {
+
+using zeph::test::WaitLimitMs;
+using zeph::test::WaitUntil;
 
 const std::string kDir = "C:\\Program Files\\Velmaris\\Zephra Button";
 const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZephraButton";
@@ -46,17 +51,6 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// A fifth of the run's time: room for any one event on the slowest host.
-DWORD Bound() {
-  const std::string run = Env("ZEPH_TEST_TIMEOUT");
-  return (run.empty() ? 300 : std::stoul(run)) * 200;
-}
-bool WaitUntil(const std::function<bool()>& condition) {
-  for (const DWORD start = GetTickCount(); !condition(); Sleep(50)) {
-    if (GetTickCount() - start > Bound()) return false;
-  }
-  return true;
-}
 
 // A command line started as this user, or with limited true as one without
 // administrator rights (in whose token the administrators only deny).
@@ -83,7 +77,7 @@ HANDLE Start(std::string cmd, bool limited = false) {
 // The exit code of a process that should end by itself; STILL_ACTIVE if it did not.
 DWORD End(HANDLE process) {
   DWORD code = STILL_ACTIVE;
-  if (process && WaitForSingleObject(process, Bound()) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+  if (process && WaitForSingleObject(process, WaitLimitMs()) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
   if (process) CloseHandle(process);
   return code;
 }
@@ -202,7 +196,7 @@ void ExpectInstalled(const std::string& dir, bool installed, bool pad, bool auto
 // Its process cannot be waited for: the wait ends when done says so.
 void Unix(const std::string& command, const std::function<bool()>& done) {
   CloseHandle(Start("Z:\\bin\\sh -c \"" + command + "\""));
-  EXPECT_TRUE(WaitUntil(done));
+  EXPECT_TRUE(WaitUntil(done, "the unix command's result"));
 }
 const std::string kUnixDir = "\\\"$WINEPREFIX/drive_c/Program Files/Velmaris/Zephra Button\\\"";
 
@@ -315,7 +309,7 @@ TEST_P(Installer, LifeCycle) {
     if (*s.running) {
       CloseHandle(Start("\"" + c.dir + s.running + "\""));
       const bool pad = std::string(s.running).find("zephpad") != std::string::npos;
-      ASSERT_TRUE(WaitUntil([&] { return (pad ? PadWindow() : ProgramWindow()) != nullptr; }));
+      ASSERT_TRUE(WaitUntil([&] { return (pad ? PadWindow() : ProgramWindow()) != nullptr; }, s.running));
     }
     const HANDLE before[] = {ProcessOf(ProgramWindow()), ProcessOf(PadWindow())};
     const HANDLE hold = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -340,7 +334,7 @@ TEST_P(Installer, LifeCycle) {
       if (p && !ends) CloseHandle(p);
     }
     if (*s.restarted) {
-      ASSERT_TRUE(WaitUntil(ProgramWindow));
+      ASSERT_TRUE(WaitUntil([] { return ProgramWindow() != nullptr; }, "the program started again"));
       HANDLE process = ProcessOf(ProgramWindow());
       char image[MAX_PATH] = "";
       DWORD size = MAX_PATH;

@@ -9,13 +9,6 @@
 
 namespace zeph::test {
 
-bool WaitUntil(const std::function<bool()>& condition, const std::string& what) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start <= WaitLimitMs(); Sleep(20))
-    if (condition()) return true;
-  ADD_FAILURE() << "waited " << WaitLimitMs() / 1000 << " s in vain for " << what;
-  return false;
-}
-
 bool WaitGone(HWND hwnd, const std::string& what) { return WaitUntil([&] { return !IsWindow(hwnd); }, what); }
 
 HWND WaitForWindow(const char* title) {

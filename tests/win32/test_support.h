@@ -14,20 +14,10 @@
 
 #include "platform/win32/win32_platform.h"
 #include "settings/slot_store.h"
+#include "wait.h"
 
 namespace zeph::test {
 
-// How long any wait may take on this host: a fifteenth of ZEPH_TEST_TIMEOUT,
-// the seconds the whole test program may take (300 here, 20 s a wait; the
-// emulated machine sets 900). It only bounds a failing test: a passing one
-// goes on at its event.
-inline DWORD WaitLimitMs() {
-  const char* seconds = std::getenv("ZEPH_TEST_TIMEOUT");
-  return static_cast<DWORD>((seconds ? std::atoi(seconds) : 300) * 1000 / 15);
-}
-// True once condition holds; false, and a failure saying what for, when the
-// limit passed first.
-bool WaitUntil(const std::function<bool()>& condition, const std::string& what);
 bool WaitGone(HWND hwnd, const std::string& what = "a window to close");
 // A shown top-level window by exact title, null when none came.
 HWND WaitForWindow(const char* title);
